@@ -70,6 +70,9 @@ void ImGuiHarness::pick(ImGuiID combo, int index, const char* item, const Frame&
     frames(2, build);
     ImGuiWindow* popup = ImGui::FindWindowByName("##Combo_00");
     assert(popup != nullptr && "combo did not open");
+    // An entry below the popup's visible height is clipped and cannot be activated, so
+    // the list is first scrolled to it, as a user would scroll before clicking.
+    ImGui::SetScrollY(popup, static_cast<float>(index) * ImGui::GetTextLineHeightWithSpacing());
     ImGui::ActivateItem(ImHashStr(item, 0, ImHashData(&index, sizeof(int), popup->ID)));
     frames(2, build);
 }

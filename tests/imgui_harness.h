@@ -47,7 +47,8 @@ public:
     void type(ImGuiID field, const char* text, const Frame& build);
     void type(const char* window, const char* label, const char* text, const Frame& build);
 
-    // Opens the combo and picks the entry `item` at `index`; four frames in all.
+    // Opens the combo, scrolls its list to the entry `item` at `index` and picks it;
+    // four frames in all.
     void pick(ImGuiID combo, int index, const char* item, const Frame& build);
 
     // Runs one frame and returns the text that the first window built in it shows, as
