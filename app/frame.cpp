@@ -3,6 +3,7 @@
 #include <imgui.h>
 
 #include "machine/isa4.h"
+#include "panels/assembler_panel.h"
 #include "panels/logger.h"
 
 void build_frame(ShellState& shell, Isa4& arch, Logger& log) {
@@ -11,5 +12,6 @@ void build_frame(ShellState& shell, Isa4& arch, Logger& log) {
     draw_hello_window(shell);
     draw_another_window(shell);
 
+    draw_assembler_panel();
     draw_logger_panel(log);
 }
