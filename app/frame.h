@@ -8,7 +8,8 @@
 
 #include "app/example_windows.h"
 
+class CpuStepper;
 class Isa4;
 class Logger;
 
-void build_frame(ShellState& shell, Isa4& arch, Logger& log);
+void build_frame(ShellState& shell, Isa4& arch, Logger& log, CpuStepper& cpu_stepper);

@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "app/frame.h"
+#include "machine/cpu_stepper.h"
 #include "machine/isa4.h"
 #include "panels/logger.h"
 
@@ -70,6 +71,7 @@ int main(int, char**) {
     Isa4 arch{};
     arch.reset();
     log.add("Loaded Isa4");
+    CpuStepper cpu_stepper(1000, 1000);  // period and most credit per frame, in ms
 
     // --- Frame loop ---
     bool quit_requested = false;
@@ -85,7 +87,7 @@ int main(int, char**) {
         ImGui_ImplSDL2_NewFrame();
         ImGui::NewFrame();
 
-        build_frame(shell, arch, log);
+        build_frame(shell, arch, log, cpu_stepper);
 
         ImGui::Render();
         glViewport(0, 0, static_cast<int>(io.DisplaySize.x), static_cast<int>(io.DisplaySize.y));

@@ -62,6 +62,10 @@ public:
     // WM_DELETE_WINDOW message). Returns false if the server could not be reached.
     bool close_window(const std::string& window_id) const;
 
+    // The pixels of a rectangle of a window, in window coordinates, as the server holds
+    // them: for telling whether that part of the window has changed. "" if unreadable.
+    std::string pixels(const std::string& window_id, int x, int y, int width, int height) const;
+
 private:
     pid_t pid_ = -1;
     std::string display_;

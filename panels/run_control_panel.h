@@ -1,0 +1,31 @@
+// The "Computer Architecture state" window: the run rate "Clocks" (1 to 20 steps per
+// second) and the buttons "Reset CPU", "Step" and "Run" (which reads "Stop" while the
+// machine runs).
+//
+// Every frame, whether or not the machine runs and whether or not the window is
+// collapsed, it sets the run clock's period from the rate and ticks the clock once;
+// while running it executes the steps that fell due, ending the frame's batch early at a
+// halting JZ. A halt does not end the run: only "Stop" and "Step" do. "Reset CPU" is
+// logged. The frame loop calls it every frame; it is the clock's only caller.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+class CpuStepper;
+class Isa4;
+class Logger;
+
+// The run controls' values that live from frame to frame.
+struct RunControlState {
+    int clocks = 1;        // steps per second, held within 1..20
+    bool running = false;  // continuous run is on
+};
+
+// Ticks the clock once and returns the steps due: `cpu_stepper.tick()` in the workbench,
+// chosen counter readings through `tick_at` in tests.
+using ClockTick = std::function<std::uint32_t(CpuStepper&)>;
+
+void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper);
+void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper,
+                            RunControlState& state, const ClockTick& tick);
