@@ -41,6 +41,21 @@ Collapsed=0
 Pos=340,200
 Size=400,200
 Collapsed=0
+
+[Window][Program ROM view]
+Pos=20,480
+Size=300,300
+Collapsed=1
+
+[Window][RAM view]
+Pos=20,520
+Size=300,300
+Collapsed=1
+
+[Window][(Diss)Assembler]
+Pos=20,560
+Size=300,300
+Collapsed=1
 )";
 
 struct Point {

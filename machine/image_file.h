@@ -1,0 +1,53 @@
+// ROM and RAM image files: loading and saving the machine's memories, with the same rules
+// for every program that reads or writes them.
+//
+//   ROM image: 256 records of 3 bytes, record k = rom[k] as an unsigned 24-bit big-endian
+//              number (bits 23..0; bits 31..24 are not stored). 768 bytes, no header.
+//   RAM image: the 256 cells as raw bytes in address order. 256 bytes, no header.
+//
+// Loading takes what a file holds: a short file replaces only the complete words (ROM) or
+// cells (RAM) it holds and leaves the rest as they were, one or two bytes after the last
+// complete ROM record are ignored, and nothing past byte 768 (ROM) or 256 (RAM) is read.
+// Bits 23..20 of a loaded ROM word are kept. Only regular files are read; a pipe or a
+// device is refused without blocking and without being read.
+//
+// Saving never destroys the old file: the image goes to a temporary file in the same
+// directory, which replaces the target only once every byte is written and the file is
+// closed. The old file's permission bits are kept, a symbolic link is followed to the
+// file it names, and a name that is empty, a directory, or anything else that is not a
+// regular file is refused without being opened.
+//
+// On failure the memory (load) and the old file (save) are exactly as they were, and the
+// result carries the reason: the system's own text ("No such file or directory") or one
+// of ours ("Empty file name", "Is a directory", "Not a regular file").
+//
+// Usage:
+//   FileResult r = save_rom_image("prog.rom", arch.rom);
+//   if (!r) log.add(failure_message("Save ROM", "prog.rom", r));
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "machine/isa4.h"
+
+inline constexpr std::size_t rom_image_size = 768;
+inline constexpr std::size_t ram_image_size = 256;
+
+struct FileResult {
+    bool ok = true;
+    std::string reason;  // empty on success
+
+    explicit operator bool() const { return ok; }
+};
+
+FileResult load_rom_image(const char* path, Isa4::Rom& rom);
+FileResult save_rom_image(const char* path, const Isa4::Rom& rom);
+FileResult load_ram_image(const char* path, Isa4::Ram& ram);
+FileResult save_ram_image(const char* path, const Isa4::Ram& ram);
+
+// One line for the user: "Save ROM failed: prog.rom (Permission denied)". An empty name
+// is left out: "Save ROM failed: (Empty file name)".
+std::string failure_message(std::string_view operation, std::string_view path,
+                            const FileResult& result);
