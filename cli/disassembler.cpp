@@ -83,6 +83,11 @@ std::string disassemble(const Isa4::Rom& rom, bool every_word) {
         if (line.size() < 36) line.resize(36, ' ');
         line += format(word > max_word ? "; %02X: %06X" : "; %02X: %05X", address, word);
         if (!text) line += "  executes as " + executed_text(word);
+        const Instruction in = decode_word(word);
+        if (in.opcode == op_jz)
+            line += in.imm == static_cast<std::uint32_t>(address)
+                        ? "  halts when z is set"
+                        : format("  when taken, %02X runs next", (in.imm + 1) & 0xFF);
         out += line + "\n";
         ++address;
     }

@@ -252,35 +252,49 @@ int main(int argc, char** argv) {
     AsmArgs asm_args;
     CLI::App* asm_cmd =
         app.add_subcommand("asm", "Assemble a program into a ROM image (768 bytes)");
-    asm_cmd->add_option("SOURCE", asm_args.source, "assembly source file")->required();
-    asm_cmd->add_option("-o,--output", asm_args.output, "ROM image to write")->required();
+    asm_cmd->add_option("SOURCE", asm_args.source, "assembly source file")
+        ->required()
+        ->type_name("FILE");
+    asm_cmd->add_option("-o,--output", asm_args.output, "ROM image to write")
+        ->required()
+        ->type_name("IMAGE");
 
     DisArgs dis_args;
     CLI::App* dis_cmd =
         app.add_subcommand("dis", "List a ROM image as assembly that asm reads back");
-    dis_cmd->add_option("IMAGE", dis_args.image, "ROM image")->required();
+    dis_cmd->add_option("IMAGE", dis_args.image, "ROM image")->required()->type_name("FILE");
     dis_cmd->add_flag("-a,--all", dis_args.every_word, "list every word, zero runs included");
 
     RamArgs ram_args;
     CLI::App* ram_cmd = app.add_subcommand("ram", "Build a RAM image (256 bytes) from cell values");
-    ram_cmd->add_option("DATA", ram_args.data, "text file of [address] = value lines")->required();
-    ram_cmd->add_option("-o,--output", ram_args.output, "RAM image to write")->required();
+    ram_cmd->add_option("DATA", ram_args.data, "text file of [address] = value lines")
+        ->required()
+        ->type_name("FILE");
+    ram_cmd->add_option("-o,--output", ram_args.output, "RAM image to write")
+        ->required()
+        ->type_name("IMAGE");
 
     RunArgs run_args;
     CLI::App* run_cmd = app.add_subcommand(
         "run", "Run a program from reset and print pc, z, the registers and the RAM");
-    run_cmd->add_option("IMAGE", run_args.image, "ROM image")->required();
-    run_cmd->add_option("--ram", run_args.ram, "RAM image to load first");
-    CLI::Option* steps = run_cmd->add_option(
-        "--steps", run_args.steps, "run at most N steps (default: until a halt, at most 100000)");
+    run_cmd->add_option("IMAGE", run_args.image, "ROM image")->required()->type_name("FILE");
+    run_cmd->add_option("--ram", run_args.ram, "RAM image to load first")->type_name("IMAGE");
+    CLI::Option* steps =
+        run_cmd
+            ->add_option("--steps", run_args.steps,
+                         "run at most N steps (default: until a halt, at most 100000)")
+            ->type_name("N");
     run_cmd->add_flag("--until-halt", run_args.until_halt,
                       "fail unless the run ends at a halting JZ (the default without --steps)");
     run_cmd->add_option("--break", run_args.breaks, "stop before the word at ADDR executes")
-        ->check(CLI::Validator(address_check, "ADDR", "address"));
+        ->check(CLI::Validator(address_check, "", "address"))
+        ->type_name("ADDR");
     run_cmd->add_flag("--trace", run_args.trace, "print one line per step");
     run_cmd->add_flag("-q,--quiet", run_args.quiet, "leave out the final state");
-    run_cmd->add_option("--save-ram", run_args.save_ram, "write the final RAM to this image");
-    run_cmd->add_option("--expect", run_args.expect, "check the final state against this file");
+    run_cmd->add_option("--save-ram", run_args.save_ram, "write the final RAM to this image")
+        ->type_name("IMAGE");
+    run_cmd->add_option("--expect", run_args.expect, "check the final state against this file")
+        ->type_name("FILE");
 
     try {
         app.parse(argc, argv);

@@ -15,4 +15,4 @@ cmake --build build -j"$jobs"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKELVANE_WERROR=ON \
     -DKELVANE_SANITIZE=ON -DKELVANE_APP=OFF >/dev/null
 cmake --build build-sanitize -j"$jobs"
-(cd build-sanitize && ctest --output-on-failure -L unit -j"$jobs")
+(cd build-sanitize && ctest --output-on-failure -LE e2e -j"$jobs")
