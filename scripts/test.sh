@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors and runs every
-# test: the whole suite (the end-to-end tests start their own Xvfb), then the unit tests
-# once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# test: the whole suite (the end-to-end tests start their own Xvfb), then everything but
+# the end-to-end tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -15,4 +15,4 @@ cmake --build build -j"$jobs"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKELVANE_WERROR=ON \
     -DKELVANE_SANITIZE=ON -DKELVANE_APP=OFF >/dev/null
 cmake --build build-sanitize -j"$jobs"
-(cd build-sanitize && ctest --output-on-failure -L unit -j"$jobs")
+(cd build-sanitize && ctest --output-on-failure -LE e2e -j"$jobs")

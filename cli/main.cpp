@@ -1,0 +1,311 @@
+// isa4: the isa4 machine from the shell. Assembles text programs into ROM images,
+// lists images as assembly, builds RAM images from cell values, and runs programs
+// headless with traces, breakpoints and checks of the final state. It loads and saves
+// images by the same rules as the workbench.
+//
+// Exit status: 0 on success, 1 when a program, an image or a check fails, 2 on bad usage.
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/assembler.h"
+#include "cli/disassembler.h"
+#include "cli/runner.h"
+#include "cli/state_file.h"
+#include "machine/image_file.h"
+
+namespace {
+
+constexpr int exit_ok = 0;
+constexpr int exit_failed = 1;
+constexpr int exit_usage = 2;
+
+void complain(const std::string& file, const std::string& message) {
+    std::cerr << file << ": error: " << message << "\n";
+}
+
+// The whole of a text file, or nothing (with a message) if it cannot be read.
+std::optional<std::string> read_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        complain(path, "cannot read the file (" + std::string(std::strerror(errno)) + ")");
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Prints the diagnostics; true when none of them is an error.
+bool report(const std::string& file, const std::vector<Diagnostic>& diagnostics) {
+    bool ok = true;
+    for (const Diagnostic& d : diagnostics) {
+        std::cerr << format_diagnostic(file, d) << "\n";
+        ok = ok && d.warning;
+    }
+    return ok;
+}
+
+// An address typed on the command line, read like an operand in a source file.
+std::optional<unsigned> parse_address(const std::string& text) {
+    LineScanner scan(text, 1);
+    std::string problem;
+    if (!scan.at_number()) return std::nullopt;
+    const auto v = scan.number(problem);
+    if (!v || !scan.at_end() || *v < 0 || *v > 255) return std::nullopt;
+    return static_cast<unsigned>(*v);
+}
+
+std::string address_check(const std::string& text) {
+    return parse_address(text) ? "" : "expected an address 0..255 (decimal, 0x hex or 0b binary)";
+}
+
+// --- isa4 asm ---
+
+struct AsmArgs {
+    std::string source;
+    std::string output;
+};
+
+int run_asm(const AsmArgs& args) {
+    const auto text = read_text(args.source);
+    if (!text) return exit_failed;
+    const Assembly assembly = assemble(*text);
+    if (!report(args.source, assembly.diagnostics)) {
+        int errors = 0;
+        for (const Diagnostic& d : assembly.diagnostics)
+            errors += d.warning ? 0 : 1;
+        std::cerr << args.source << ": " << errors << (errors == 1 ? " error" : " errors")
+                  << "; no image written\n";
+        return exit_failed;
+    }
+    const FileResult saved = save_rom_image(args.output.c_str(), assembly.rom);
+    if (!saved) {
+        complain(args.output, "cannot write the ROM image (" + saved.reason + ")");
+        return exit_failed;
+    }
+    return exit_ok;
+}
+
+// --- isa4 dis ---
+
+struct DisArgs {
+    std::string image;
+    bool every_word = false;
+};
+
+int run_dis(const DisArgs& args) {
+    Isa4::Rom rom{};
+    const FileResult loaded = load_rom_image(args.image.c_str(), rom);
+    if (!loaded) {
+        complain(args.image, "cannot load the ROM image (" + loaded.reason + ")");
+        return exit_failed;
+    }
+    std::cout << "; " << args.image << "\n" << disassemble(rom, args.every_word);
+    return exit_ok;
+}
+
+// --- isa4 ram ---
+
+struct RamArgs {
+    std::string data;
+    std::string output;
+};
+
+int run_ram(const RamArgs& args) {
+    const auto text = read_text(args.data);
+    if (!text) return exit_failed;
+    const StateFile file = parse_state_file(*text);
+    Isa4::Ram ram{};
+    if (!report(args.data, file.diagnostics) || !report(args.data, apply_ram_entries(file, ram)))
+        return exit_failed;
+    const FileResult saved = save_ram_image(args.output.c_str(), ram);
+    if (!saved) {
+        complain(args.output, "cannot write the RAM image (" + saved.reason + ")");
+        return exit_failed;
+    }
+    return exit_ok;
+}
+
+// --- isa4 run ---
+
+struct RunArgs {
+    std::string image;
+    std::string ram;
+    std::uint64_t steps = 100000;
+    bool steps_given = false;
+    bool until_halt = false;
+    std::vector<std::string> breaks;
+    bool trace = false;
+    bool quiet = false;
+    std::string save_ram;
+    std::string expect;
+};
+
+const char* reason_text(StopReason reason) {
+    switch (reason) {
+        case StopReason::halt:
+            return "halting JZ";
+        case StopReason::breakpoint:
+            return "breakpoint";
+        default:
+            return "step limit";
+    }
+}
+
+int check_expectations(const std::string& path, const Isa4& arch) {
+    const auto text = read_text(path);
+    if (!text) return exit_failed;
+    const StateFile expected = parse_state_file(*text);
+    if (!report(path, expected.diagnostics)) return exit_failed;
+    const CheckResult result = check_state(expected, arch);
+    for (const Mismatch& m : result.mismatches) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%s:%d:%d: error: %s is %02X, expected %02X\n",
+                      path.c_str(), m.line, m.column, m.what.c_str(), m.actual, m.expected);
+        std::cerr << line;
+    }
+    if (result.mismatches.empty()) {
+        std::cout << path << ": all " << result.checked << " expected values match\n";
+        return exit_ok;
+    }
+    std::cerr << path << ": " << result.mismatches.size() << " of " << result.checked
+              << " expected values differ\n";
+    return exit_failed;
+}
+
+int run_run(const RunArgs& args) {
+    Isa4 arch{};
+    const FileResult rom = load_rom_image(args.image.c_str(), arch.rom);
+    if (!rom) {
+        complain(args.image, "cannot load the ROM image (" + rom.reason + ")");
+        return exit_failed;
+    }
+    if (!args.ram.empty()) {
+        const FileResult ram = load_ram_image(args.ram.c_str(), arch.ram);
+        if (!ram) {
+            complain(args.ram, "cannot load the RAM image (" + ram.reason + ")");
+            return exit_failed;
+        }
+    }
+
+    RunLimits limits;
+    limits.max_steps = args.steps;
+    for (const std::string& b : args.breaks)
+        limits.breakpoints.set(*parse_address(b));
+
+    arch.reset();
+    std::string trace;
+    const RunOutcome outcome = run_machine(arch, limits, args.trace ? &trace : nullptr);
+    std::cout << trace;
+
+    char stop[120];
+    if (outcome.reason == StopReason::breakpoint)
+        std::snprintf(stop, sizeof stop, "stopped after %llu steps: breakpoint at %02X\n",
+                      static_cast<unsigned long long>(outcome.steps), (arch.pc + 1) & 0xFF);
+    else
+        std::snprintf(stop, sizeof stop, "stopped after %llu steps: %s at %02X\n",
+                      static_cast<unsigned long long>(outcome.steps), reason_text(outcome.reason),
+                      arch.pc);
+    if (!args.quiet) std::cout << stop << state_text(arch);
+
+    // Without --steps the run is meant to end in a halt, and the limit only keeps a
+    // program that never halts from hanging a script.
+    int status = exit_ok;
+    if (outcome.reason == StopReason::step_limit && (args.until_halt || !args.steps_given)) {
+        std::cerr << args.image << ": error: no halting JZ within " << args.steps
+                  << " steps (raise the limit with --steps N)\n";
+        status = exit_failed;
+    }
+    if (outcome.reason == StopReason::breakpoint && args.until_halt) {
+        std::cerr << args.image << ": error: stopped at a breakpoint before a halting JZ\n";
+        status = exit_failed;
+    }
+
+    if (!args.save_ram.empty()) {
+        const FileResult saved = save_ram_image(args.save_ram.c_str(), arch.ram);
+        if (!saved) {
+            complain(args.save_ram, "cannot write the RAM image (" + saved.reason + ")");
+            status = exit_failed;
+        }
+    }
+    if (!args.expect.empty() && check_expectations(args.expect, arch) != exit_ok)
+        status = exit_failed;
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"isa4: assemble, list and run programs for the isa4 machine"};
+    app.require_subcommand(1);
+    app.footer("Exit status: 0 success, 1 a program, image or check failed, 2 bad usage.");
+
+    AsmArgs asm_args;
+    CLI::App* asm_cmd =
+        app.add_subcommand("asm", "Assemble a program into a ROM image (768 bytes)");
+    asm_cmd->add_option("SOURCE", asm_args.source, "assembly source file")
+        ->required()
+        ->type_name("FILE");
+    asm_cmd->add_option("-o,--output", asm_args.output, "ROM image to write")
+        ->required()
+        ->type_name("IMAGE");
+
+    DisArgs dis_args;
+    CLI::App* dis_cmd =
+        app.add_subcommand("dis", "List a ROM image as assembly that asm reads back");
+    dis_cmd->add_option("IMAGE", dis_args.image, "ROM image")->required()->type_name("FILE");
+    dis_cmd->add_flag("-a,--all", dis_args.every_word, "list every word, zero runs included");
+
+    RamArgs ram_args;
+    CLI::App* ram_cmd = app.add_subcommand("ram", "Build a RAM image (256 bytes) from cell values");
+    ram_cmd->add_option("DATA", ram_args.data, "text file of [address] = value lines")
+        ->required()
+        ->type_name("FILE");
+    ram_cmd->add_option("-o,--output", ram_args.output, "RAM image to write")
+        ->required()
+        ->type_name("IMAGE");
+
+    RunArgs run_args;
+    CLI::App* run_cmd = app.add_subcommand(
+        "run", "Run a program from reset and print pc, z, the registers and the RAM");
+    run_cmd->add_option("IMAGE", run_args.image, "ROM image")->required()->type_name("FILE");
+    run_cmd->add_option("--ram", run_args.ram, "RAM image to load first")->type_name("IMAGE");
+    CLI::Option* steps =
+        run_cmd
+            ->add_option("--steps", run_args.steps,
+                         "run at most N steps (default: until a halt, at most 100000)")
+            ->type_name("N");
+    run_cmd->add_flag("--until-halt", run_args.until_halt,
+                      "fail unless the run ends at a halting JZ (the default without --steps)");
+    run_cmd->add_option("--break", run_args.breaks, "stop before the word at ADDR executes")
+        ->check(CLI::Validator(address_check, "", "address"))
+        ->type_name("ADDR");
+    run_cmd->add_flag("--trace", run_args.trace, "print one line per step");
+    run_cmd->add_flag("-q,--quiet", run_args.quiet, "leave out the final state");
+    run_cmd->add_option("--save-ram", run_args.save_ram, "write the final RAM to this image")
+        ->type_name("IMAGE");
+    run_cmd->add_option("--expect", run_args.expect, "check the final state against this file")
+        ->type_name("FILE");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e);
+        return status == 0 ? exit_ok : exit_usage;
+    }
+    run_args.steps_given = steps->count() > 0;
+
+    if (asm_cmd->parsed()) return run_asm(asm_args);
+    if (dis_cmd->parsed()) return run_dis(dis_args);
+    if (ram_cmd->parsed()) return run_ram(ram_args);
+    return run_run(run_args);
+}

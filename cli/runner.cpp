@@ -1,0 +1,99 @@
+#include "cli/runner.h"
+
+#include <cstdio>
+
+#include "cli/disassembler.h"
+#include "machine/instruction.h"
+
+namespace {
+
+std::string hex2(unsigned v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02X", v & 0xFF);
+    return buf;
+}
+
+std::string change(const std::string& what, unsigned from, unsigned to) {
+    return what + " " + hex2(from) + " -> " + hex2(to);
+}
+
+std::string effect(const Isa4& before, const Isa4& after, bool go_on) {
+    const std::uint8_t at = after.pc;
+    const Instruction in = decode_word(before.rom[static_cast<std::uint8_t>(before.pc + 1)]);
+    switch (in.opcode) {
+        case op_add:
+        case op_addi:
+            return change(regs[in.dst], before.registers[in.dst], after.registers[in.dst]) +
+                   ", z " + (before.z ? "1" : "0") + " -> " + (after.z ? "1" : "0");
+        case op_jz:
+            if (!go_on) return "halt: z set and the JZ jumps onto itself";
+            if (!before.z) return "not taken (z clear)";
+            return "jump: pc " + hex2(static_cast<std::uint8_t>(before.pc + 1)) + " -> " +
+                   hex2(at) + ", next " + hex2(static_cast<std::uint8_t>(at + 1));
+        case op_move_rr:
+        case op_move_rm:
+            if (in.dst == 0) return "nothing (MOVE never writes r0)";
+            return change(regs[in.dst], before.registers[in.dst], after.registers[in.dst]);
+        case op_move_mr:
+        case op_move_mm:
+            return change("[" + hex2(in.daddr) + "]", before.ram[in.daddr], after.ram[in.daddr]);
+        default:
+            return "nothing";
+    }
+}
+
+}  // namespace
+
+RunOutcome run_machine(Isa4& arch, const RunLimits& limits, std::string* trace) {
+    RunOutcome outcome;
+    while (outcome.steps < limits.max_steps) {
+        if (limits.breakpoints[static_cast<std::uint8_t>(arch.pc + 1)]) {
+            outcome.reason = StopReason::breakpoint;
+            return outcome;
+        }
+        const Isa4 before = trace != nullptr ? arch : Isa4{};
+        const bool go_on = arch.step();
+        outcome.steps++;
+        if (trace != nullptr) *trace += trace_line(outcome.steps, before, arch, go_on) + "\n";
+        if (!go_on) {
+            outcome.reason = StopReason::halt;
+            return outcome;
+        }
+    }
+    outcome.reason = StopReason::step_limit;
+    return outcome;
+}
+
+std::string trace_line(std::uint64_t step, const Isa4& before, const Isa4& after, bool go_on) {
+    const std::uint8_t address = static_cast<std::uint8_t>(before.pc + 1);
+    const std::uint32_t word = before.rom[address];
+    char head[64];
+    std::snprintf(head, sizeof head, "%6llu  %02X  %05X  ", static_cast<unsigned long long>(step),
+                  address, word);
+    std::string line = head + executed_text(word);
+    if (line.size() < 48) line.resize(48, ' ');
+    return line + "  " + effect(before, after, go_on);
+}
+
+std::string state_text(const Isa4& arch) {
+    std::string out;
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "PC: %02X  Z: %d\n", arch.pc, arch.z ? 1 : 0);
+    out += buf;
+    for (unsigned i = 0; i < 16; ++i) {
+        std::snprintf(buf, sizeof buf, "R%X: %02X%s", i, arch.registers[i],
+                      i % 8 == 7 ? "\n" : "  ");
+        out += buf;
+    }
+    out += "    0  1  2  3  4  5  6  7  8  9  A  B  C  D  E  F\n";
+    for (unsigned row = 0; row < 16; ++row) {
+        std::snprintf(buf, sizeof buf, "%X ", row);
+        out += buf;
+        for (unsigned col = 0; col < 16; ++col) {
+            std::snprintf(buf, sizeof buf, " %02X", arch.ram[row * 16 + col]);
+            out += buf;
+        }
+        out += "\n";
+    }
+    return out;
+}

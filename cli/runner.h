@@ -1,0 +1,33 @@
+// Running the machine headless: from reset until a halting JZ, a breakpoint or a step
+// limit, optionally writing a trace line per step, and the machine's state as text.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <string>
+
+#include "machine/isa4.h"
+
+enum class StopReason { halt, breakpoint, step_limit };
+
+struct RunLimits {
+    std::uint64_t max_steps = 100000;
+    std::bitset<256> breakpoints;  // stop before the word at one of these executes
+};
+
+struct RunOutcome {
+    std::uint64_t steps = 0;  // words executed
+    StopReason reason = StopReason::step_limit;
+};
+
+// Steps `arch` as it stands (the caller resets it). A breakpoint is checked before every
+// step, the first one included; a halting JZ counts as a step and leaves pc on the JZ.
+// Each step's trace line goes to `trace` when it is given.
+RunOutcome run_machine(Isa4& arch, const RunLimits& limits, std::string* trace = nullptr);
+
+// One line of a trace: step number, address, word, what it executes as, and what it
+// changed, e.g. "     3  02  20010  JZ 0x10                  jump: pc 02 -> 10, next 11".
+std::string trace_line(std::uint64_t step, const Isa4& before, const Isa4& after, bool go_on);
+
+// pc and z, the sixteen registers, and the RAM dump with the workbench's header and rows.
+std::string state_text(const Isa4& arch);

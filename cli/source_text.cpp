@@ -1,0 +1,182 @@
+#include "cli/source_text.h"
+
+#include <cctype>
+
+std::string format_diagnostic(const std::string& file, const Diagnostic& d) {
+    return file + ":" + std::to_string(d.line) + ":" + std::to_string(d.column) +
+           (d.warning ? ": warning: " : ": error: ") + d.message;
+}
+
+std::vector<std::string_view> split_lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool is_identifier_start(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '.';
+}
+
+bool is_identifier_char(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
+}
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::optional<unsigned> register_number(std::string_view name) {
+    if (name.size() != 2 || (name[0] != 'r' && name[0] != 'R')) return std::nullopt;
+    const char d = static_cast<char>(std::tolower(static_cast<unsigned char>(name[1])));
+    if (d >= '0' && d <= '9') return static_cast<unsigned>(d - '0');
+    if (d >= 'a' && d <= 'f') return static_cast<unsigned>(d - 'a' + 10);
+    return std::nullopt;
+}
+
+void LineScanner::skip_spaces() {
+    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t'))
+        ++pos_;
+}
+
+bool LineScanner::at_end() {
+    skip_spaces();
+    return pos_ >= text_.size() || text_[pos_] == ';' || text_[pos_] == '#';
+}
+
+bool LineScanner::accept(char c) {
+    skip_spaces();
+    if (peek() != c) return false;
+    ++pos_;
+    return true;
+}
+
+bool LineScanner::accept(std::string_view s) {
+    skip_spaces();
+    if (text_.substr(pos_, s.size()) != s) return false;
+    pos_ += s.size();
+    return true;
+}
+
+std::string_view LineScanner::identifier() {
+    skip_spaces();
+    if (!is_identifier_start(peek())) return {};
+    const std::size_t start = pos_;
+    while (pos_ < text_.size() && is_identifier_char(text_[pos_]))
+        ++pos_;
+    return text_.substr(start, pos_ - start);
+}
+
+std::string_view LineScanner::token_for_message() {
+    skip_spaces();
+    std::size_t end = pos_;
+    while (end < text_.size() &&
+           std::string_view(" \t,[];#").find(text_[end]) == std::string_view::npos)
+        ++end;
+    if (end == pos_ && end < text_.size()) ++end;  // a lone punctuation character
+    return text_.substr(pos_, end - pos_);
+}
+
+bool LineScanner::at_number() const {
+    const char c = peek();
+    return std::isdigit(static_cast<unsigned char>(c)) || c == '\'';
+}
+
+namespace {
+
+// Digits stop counting past this, so that no input can overflow.
+constexpr std::int64_t too_large = std::int64_t{1} << 40;
+
+int digit_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 99;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> LineScanner::number(std::string& error) {
+    skip_spaces();
+    if (peek() == '\'') {
+        ++pos_;
+        char c = peek();
+        if (c == '\0' || c == '\'') {
+            error = "expected a character between the quotes";
+            return std::nullopt;
+        }
+        ++pos_;
+        if (c == '\\') {
+            const char e = peek();
+            ++pos_;
+            switch (e) {
+                case 'n':
+                    c = '\n';
+                    break;
+                case 't':
+                    c = '\t';
+                    break;
+                case '0':
+                    c = '\0';
+                    break;
+                case '\\':
+                    c = '\\';
+                    break;
+                case '\'':
+                    c = '\'';
+                    break;
+                case '"':
+                    c = '"';
+                    break;
+                default:
+                    error = "unknown escape in a character literal (use \\n \\t \\0 \\\\ \\' \\\")";
+                    return std::nullopt;
+            }
+        }
+        if (peek() != '\'') {
+            error = "expected a closing quote after one character";
+            return std::nullopt;
+        }
+        ++pos_;
+        return static_cast<std::int64_t>(static_cast<unsigned char>(c));
+    }
+
+    int base = 10;
+    if (peek() == '0' && (peek_at(1) == 'x' || peek_at(1) == 'X')) {
+        base = 16;
+        pos_ += 2;
+    } else if (peek() == '0' && (peek_at(1) == 'b' || peek_at(1) == 'B')) {
+        base = 2;
+        pos_ += 2;
+    }
+    const std::size_t start = pos_;
+    std::int64_t value = 0;
+    while (pos_ < text_.size() && std::isalnum(static_cast<unsigned char>(text_[pos_]))) {
+        const int d = digit_value(text_[pos_]);
+        if (d >= base) {
+            error = std::string("'") + text_[pos_] + "' is not a digit of a " +
+                    (base == 16  ? "hex"
+                     : base == 2 ? "binary"
+                                 : "decimal") +
+                    " number";
+            return std::nullopt;
+        }
+        if (value < too_large) value = value * base + d;
+        ++pos_;
+    }
+    if (pos_ == start) {
+        error = base == 16 ? "expected hex digits after 0x" : "expected binary digits after 0b";
+        return std::nullopt;
+    }
+    return value;
+}

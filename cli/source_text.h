@@ -1,0 +1,76 @@
+// Reading the isa4 command line's text files (assembly sources, expectation files and
+// RAM data files) line by line, with positions for the messages.
+//
+// A `LineScanner` walks one line; columns count bytes from 1. Comments start with ';'
+// or '#' and run to the end of the line. Numbers are decimal (42), hex (0x2A), binary
+// (0b101010) or a character literal ('*', with the escapes \n \t \0 \\ \' \").
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A message about a place in a text file.
+struct Diagnostic {
+    int line = 0;
+    int column = 0;
+    std::string message;
+    bool warning = false;
+};
+
+// "file:line:column: error: message", the form editors understand.
+std::string format_diagnostic(const std::string& file, const Diagnostic& d);
+
+// The lines of a text, without their line ends ("\n" or "\r\n").
+std::vector<std::string_view> split_lines(std::string_view text);
+
+class LineScanner {
+public:
+    LineScanner(std::string_view line, int line_number) : text_(line), line_(line_number) {}
+
+    void skip_spaces();
+    // True at the end of the line or at a comment (after skipping spaces).
+    bool at_end();
+    // The column of the next character, counted from 1.
+    int column() const { return static_cast<int>(pos_) + 1; }
+    int line() const { return line_; }
+    char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
+    char peek_at(std::size_t ahead) const {
+        return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
+    }
+    // Consumes `c` if it comes next (after spaces).
+    bool accept(char c);
+    bool accept(std::string_view s);
+
+    // A name: a letter, '_' or '.', then letters, digits, '_' or '.'. Empty if none.
+    std::string_view identifier();
+    // The next word up to a space, comma, bracket or comment, for messages.
+    std::string_view token_for_message();
+
+    bool at_number() const;
+    // A number as described above; on a fault, sets `error` and returns nothing.
+    std::optional<std::int64_t> number(std::string& error);
+
+    Diagnostic error_here(std::string message) const {
+        return {line_, column(), std::move(message)};
+    }
+    Diagnostic error_at(int column, std::string message) const {
+        return {line_, column, std::move(message)};
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    int line_;
+};
+
+bool is_identifier_start(char c);
+bool is_identifier_char(char c);
+
+// "r0".."r9", "ra".."rf" in either case: the register number, or nothing.
+std::optional<unsigned> register_number(std::string_view name);
+
+// Lower-case copy, for names compared without regard to case.
+std::string lower(std::string_view s);

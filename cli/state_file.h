@@ -1,0 +1,57 @@
+// Small text files that name machine state: what a run must end with (`isa4 run
+// --expect`) and what RAM holds before it (`isa4 ram`).
+//
+//   # after the count to five
+//   pc = 0x0C
+//   z  = 1                     0 or 1 (also false or true)
+//   r1 = 5                     r0..rf
+//   [0xA0] = 5                 one RAM cell
+//   [0x10..0x13] = 1, 2, 3, 4  a range, one value per cell
+//   [0x20..0x2F] = 0           a range, one value for every cell
+//
+// Values are numbers as in assembly sources (decimal, 0x hex, 0b binary, 'c'), 0..255.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/source_text.h"
+#include "machine/isa4.h"
+
+struct StateEntry {
+    enum Target { pc, z, reg, ram } target = pc;
+    unsigned first = 0;                // register number or first RAM address
+    std::vector<std::uint8_t> values;  // one per register or cell (one for pc and z)
+    int line = 0;
+    int column = 0;
+};
+
+struct StateFile {
+    std::vector<StateEntry> entries;
+    std::vector<Diagnostic> diagnostics;
+    bool ok() const { return diagnostics.empty(); }
+};
+
+StateFile parse_state_file(std::string_view text);
+
+// One expectation the machine does not meet.
+struct Mismatch {
+    int line = 0;
+    int column = 0;
+    std::string what;  // "r1", "[A0]", "pc", "z"
+    unsigned expected = 0;
+    unsigned actual = 0;
+};
+
+struct CheckResult {
+    std::vector<Mismatch> mismatches;
+    int checked = 0;  // single values compared (a range counts each cell)
+};
+
+CheckResult check_state(const StateFile& expected, const Isa4& arch);
+
+// Writes the RAM cells that the file names into `ram`; other cells are left alone.
+// Returns a diagnostic for every entry that is not a RAM cell.
+std::vector<Diagnostic> apply_ram_entries(const StateFile& file, Isa4::Ram& ram);

@@ -1,0 +1,184 @@
+// The isa4 command as a user runs it: files in, files and text out, exit statuses.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string make_scratch_dir() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/isa4-cli-XXXXXX";
+    return mkdtemp(pattern.data()) != nullptr ? pattern : "";
+}
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class Isa4Command : public ::testing::Test {
+protected:
+    std::string dir = make_scratch_dir();
+
+    std::string path(const std::string& name) const { return dir + "/" + name; }
+
+    void write(const std::string& name, const std::string& text) const {
+        std::ofstream(path(name), std::ios::binary) << text;
+    }
+
+    std::string read(const std::string& name) const {
+        std::ifstream in(path(name), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // Runs `isa4 ARGS` in the scratch directory.
+    Result isa4(const std::string& args) const {
+        const std::string command =
+            "cd '" + dir + "' && '" ISA4_BINARY "' " + args + " >stdout.txt 2>stderr.txt";
+        const int raw = std::system(command.c_str());
+        Result r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = read("stdout.txt");
+        r.err = read("stderr.txt");
+        return r;
+    }
+};
+
+TEST_F(Isa4Command, AssemblesListsAndReassemblesToTheSameImage) {
+    write("p.s",
+          "start: ADDI r1, r0, 'A'\n"
+          "       MOVE [0xA0], r1\n"
+          "       .org 0x30\n"
+          "       .word 0xF3ABCD\n"
+          "       JZ start\n");
+    Result r = isa4("asm p.s -o p.rom");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string image = read("p.rom");
+    ASSERT_EQ(image.size(), 768u);
+    EXPECT_EQ(image.substr(0, 6), std::string("\x01\x10\x41\x05\xA0\x01", 6));
+    EXPECT_EQ(image.substr(0x30 * 3, 6), std::string("\xF3\xAB\xCD\x02\x00\xFF", 6));
+
+    r = isa4("dis p.rom");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("ADDI r1, r0, 0x41"), std::string::npos) << r.out;
+    write("back.s", r.out);
+    ASSERT_EQ(isa4("asm back.s -o back.rom").status, 0);
+    EXPECT_EQ(read("back.rom"), image);
+}
+
+TEST_F(Isa4Command, SourceErrorsNameFileLineAndColumnAndWriteNoImage) {
+    write("bad.s", "ADDI r1, r0, 1\nADDI r1, r0, 300\nJZ nowhere\n");
+    write("bad.rom", "old");
+    const Result r = isa4("asm bad.s -o bad.rom");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("bad.s:2:14: error: immediate 300 is out of range"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("bad.s:3:4: error: undefined name 'nowhere'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("2 errors; no image written"), std::string::npos) << r.err;
+    EXPECT_EQ(read("bad.rom"), "old");
+}
+
+TEST_F(Isa4Command, RunsToAHaltAndChecksExpectations) {
+    write("p.s",
+          "loop: ADDI r1, r1, 1\n"
+          "      MOVE [0x10], r1\n"
+          "      ADDI r2, r1, -3\n"
+          "      JZ done\n"
+          "      ADDI r0, r0, 0\n"
+          "      JZ loop\n"
+          "done: JZ @done\n");
+    ASSERT_EQ(isa4("asm p.s -o p.rom").status, 0);
+    write("good.expect", "pc = 6\nr1 = 3\n[0x10] = 3\n");
+    write("bad.expect", "pc = 6\nr1 = 4\n[0x10..0x11] = 3, 1\n");
+
+    Result r = isa4("run p.rom --expect good.expect --save-ram out.ram");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("stopped after 17 steps: halting JZ at 06"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("PC: 06  Z: 1"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1  03 00 00"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("good.expect: all 3 expected values match"), std::string::npos);
+    const std::string ram = read("out.ram");
+    ASSERT_EQ(ram.size(), 256u);
+    EXPECT_EQ(ram[0x10], 3);
+
+    r = isa4("run p.rom --quiet --expect bad.expect");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("bad.expect:2:1: error: r1 is 03, expected 04"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("bad.expect:3:1: error: [11] is 00, expected 01"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("2 of 4 expected values differ"), std::string::npos) << r.err;
+
+    r = isa4("run p.rom --trace --steps 2 --quiet");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("     2  01  51001  MOVE [0x10], r1"), std::string::npos) << r.out;
+}
+
+TEST_F(Isa4Command, RunsAreBoundedAndBreakpointsStopThem) {
+    write("spin.s", "loop: ADDI r0, r0, 0\nJZ loop\n");
+    ASSERT_EQ(isa4("asm spin.s -o spin.rom").status, 0);
+
+    Result r = isa4("run spin.rom --quiet");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no halting JZ within 100000 steps"), std::string::npos) << r.err;
+
+    r = isa4("run spin.rom --steps 1000");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("stopped after 1000 steps: step limit"), std::string::npos) << r.out;
+    EXPECT_EQ(isa4("run spin.rom --steps 1000 --until-halt").status, 1);
+
+    r = isa4("run spin.rom --break 0x01");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("stopped after 1 steps: breakpoint at 01"), std::string::npos) << r.out;
+}
+
+TEST_F(Isa4Command, RamImagesFromDataFiles) {
+    write("d.data", "[0] = 7\n[0x10..0x12] = 'a', 'b', 'c'\n");
+    ASSERT_EQ(isa4("ram d.data -o d.ram").status, 0);
+    const std::string ram = read("d.ram");
+    ASSERT_EQ(ram.size(), 256u);
+    EXPECT_EQ(ram[0], 7);
+    EXPECT_EQ(ram.substr(0x10, 3), "abc");
+
+    write("bad.data", "r1 = 2\n");
+    const Result r = isa4("ram bad.data -o bad.ram");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("bad.data:1:1: error: a RAM image holds only RAM cells"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST_F(Isa4Command, UsageMistakesExitWithTwoAndHelpWithZero) {
+    EXPECT_EQ(isa4("").status, 2);
+    EXPECT_EQ(isa4("frobnicate").status, 2);
+    EXPECT_EQ(isa4("asm").status, 2);
+    EXPECT_EQ(isa4("run x.rom --break 300").status, 2);
+    EXPECT_EQ(isa4("run x.rom --steps many").status, 2);
+
+    Result r = isa4("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("asm"), std::string::npos);
+    r = isa4("run --help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("--expect"), std::string::npos);
+}
+
+TEST_F(Isa4Command, MissingFilesAreProgramFailures) {
+    Result r = isa4("run missing.rom");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("missing.rom: error: cannot load the ROM image (No such file"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(isa4("asm missing.s -o x.rom").status, 1);
+    EXPECT_EQ(isa4("dis missing.rom").status, 1);
+}
+
+}  // namespace
