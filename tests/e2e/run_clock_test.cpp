@@ -8,79 +8,14 @@
 #include <string>
 #include <thread>
 
-#include "tests/e2e/x_session.h"
+#include "tests/e2e/workbench_window.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// Dear ImGui places the windows from this file, so the controls are at known points.
-// The font is 13 px high with 7 px per character: the title bar is 19 px, each row of
-// widgets 19 px plus 4 between rows, all inside 8 px of padding.
-constexpr const char* layout = R"([Window][Dear ImGui Demo]
-Pos=900,400
-Size=300,200
-Collapsed=1
-
-[Window][Hello, world!]
-Pos=900,20
-Size=300,150
-Collapsed=1
-
-[Window][CPU state]
-Pos=20,20
-Size=300,420
-Collapsed=0
-
-[Window][Computer Architecture state]
-Pos=340,20
-Size=400,100
-Collapsed=0
-
-[Window][Logger]
-Pos=340,200
-Size=400,200
-Collapsed=0
-
-[Window][Program ROM view]
-Pos=20,480
-Size=300,300
-Collapsed=1
-
-[Window][RAM view]
-Pos=20,520
-Size=300,300
-Collapsed=1
-
-[Window][(Diss)Assembler]
-Pos=20,560
-Size=300,300
-Collapsed=1
-)";
-
-struct Point {
-    int x, y;
-};
-constexpr Point run_button{340 + 145, 20 + 59};      // right of "Reset CPU" and "Step"
-constexpr Point clocks_max{340 + 8 + 255, 20 + 36};  // the right end of the "Clocks" slider
-constexpr Point pc_field{20 + 8, 20 + 44};           // top left of the "PC" value
-
-class RunningWorkbench : public ::testing::Test {
+class RunningWorkbench : public WorkbenchTest {
 protected:
-    XServer x;
-    std::string dir = make_scratch_dir();
-    std::string window;
-
-    void SetUp() override {
-        ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
-        std::ofstream(dir + "/imgui.ini") << layout;
-    }
-
-    void click(Point at) {
-        x.run("xdotool mousemove --window " + window + " " + std::to_string(at.x) + " " +
-              std::to_string(at.y) + " click 1");
-    }
-
     // How often the "PC" field changes within `span`, sampled every 5 ms.
     int pc_changes(std::chrono::milliseconds span) {
         int changes = 0;
@@ -97,10 +32,7 @@ protected:
 };
 
 TEST_F(RunningWorkbench, RunsAtTheChosenRateNotAtTheFrameRate) {
-    Process app({KELVANE_BINARY}, {{"DISPLAY", x.display()}}, dir);
-    window = x.wait_for_window("^Kelvane$", 30s);
-    ASSERT_FALSE(window.empty()) << "no window titled Kelvane";
-    std::this_thread::sleep_for(1s);
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_EQ(pc_changes(1s), 0) << "pc moved before Run";
 
     click(run_button);
@@ -114,7 +46,7 @@ TEST_F(RunningWorkbench, RunsAtTheChosenRateNotAtTheFrameRate) {
     EXPECT_LE(at_twenty, 75) << "at Clocks 20";
 
     ASSERT_TRUE(x.close_window(window));
-    EXPECT_EQ(app.wait(20s), 0);
+    EXPECT_EQ(app->wait(20s), 0);
 }
 
 }  // namespace

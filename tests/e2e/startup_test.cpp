@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "tests/e2e/x_session.h"
+#include "tests/e2e/workbench_window.h"
 
 namespace {
 
@@ -19,40 +19,26 @@ std::string value_of(const std::string& shell_vars, const std::string& name) {
     return shell_vars.substr(start, shell_vars.find('\n', start) - start);
 }
 
-class Workbench : public ::testing::Test {
-protected:
-    XServer x;
-    std::string dir = make_scratch_dir();
-
-    void SetUp() override { ASSERT_FALSE(x.display().empty()) << "Xvfb did not start"; }
-};
+using Workbench = WorkbenchTest;
 
 TEST_F(Workbench, OpensA1280By720WindowAndQuitsQuietlyOnSigterm) {
-    Process app({KELVANE_BINARY}, {{"DISPLAY", x.display()}}, dir);
-    const std::string window = x.wait_for_window("^Kelvane$", 30s);
-    ASSERT_FALSE(window.empty()) << "no window titled Kelvane";
-
+    ASSERT_NO_FATAL_FAILURE(start());
     const std::string geometry = x.run("xdotool getwindowgeometry --shell " + window);
     EXPECT_EQ(value_of(geometry, "WIDTH"), "1280") << geometry;
     EXPECT_EQ(value_of(geometry, "HEIGHT"), "720") << geometry;
 
-    // Let a few frames run, then ask it to end as the system would.
-    std::this_thread::sleep_for(500ms);
-    ASSERT_TRUE(app.running());
-    app.signal(SIGTERM);
-    EXPECT_EQ(app.wait(20s), 0);
-    EXPECT_EQ(app.output(), "");
+    // Ask it to end as the system would.
+    ASSERT_TRUE(app->running());
+    app->signal(SIGTERM);
+    EXPECT_EQ(app->wait(20s), 0);
+    EXPECT_EQ(app->output(), "");
 }
 
 TEST_F(Workbench, ClosingTheWindowEndsWithStatusZero) {
-    Process app({KELVANE_BINARY}, {{"DISPLAY", x.display()}}, dir);
-    const std::string window = x.wait_for_window("^Kelvane$", 30s);
-    ASSERT_FALSE(window.empty()) << "no window titled Kelvane";
-    std::this_thread::sleep_for(300ms);
-
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_TRUE(x.close_window(window));
-    EXPECT_EQ(app.wait(20s), 0);
-    EXPECT_EQ(app.output(), "");
+    EXPECT_EQ(app->wait(20s), 0);
+    EXPECT_EQ(app->output(), "");
 }
 
 TEST(StartUp, AVideoDriverThatDoesNotExistGivesOneErrorLine) {

@@ -25,7 +25,9 @@ std::string temp_dir() {
 }
 
 // X errors (a window gone, a rectangle outside it) show as empty results, not as an exit.
-int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+int ignore_x_error(Display*, XErrorEvent*) {
+    return 0;
+}
 
 // The status waitpid reported, as a shell reports it.
 int decode_status(int raw) {
@@ -51,11 +53,13 @@ Process::Process(const std::vector<std::string>& argv, const Env& env,
     pid_ = fork();
     if (pid_ == 0) {
         if (!working_dir.empty() && chdir(working_dir.c_str()) != 0) _exit(126);
-        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+        for (const auto& [name, value] : env)
+            setenv(name.c_str(), value.c_str(), 1);
         dup2(out, STDOUT_FILENO);
         close(out);
         std::vector<char*> args;
-        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+        for (const std::string& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
         args.push_back(nullptr);
         execvp(args[0], args.data());
         _exit(127);
@@ -143,7 +147,8 @@ std::string XServer::run(const std::string& command, int* status) const {
     std::string out;
     char buffer[512];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
     const int raw = pclose(pipe);
     if (status != nullptr) *status = decode_status(raw);
     return out;
@@ -192,4 +197,43 @@ std::string XServer::pixels(const std::string& window_id, int x, int y, int widt
     }
     XCloseDisplay(display);
     return out;
+}
+
+bool XServer::screenshot(const std::string& window_id, const std::string& path) const {
+    Display* display = XOpenDisplay(display_.c_str());
+    if (display == nullptr) return false;
+    XSetErrorHandler(&ignore_x_error);
+    const Window window = std::strtoul(window_id.c_str(), nullptr, 0);
+    XWindowAttributes attributes{};
+    XImage* image = nullptr;
+    if (XGetWindowAttributes(display, window, &attributes) != 0)
+        image = XGetImage(display, window, 0, 0, static_cast<unsigned>(attributes.width),
+                          static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    bool written = false;
+    if (image != nullptr) {
+        std::ofstream out(path, std::ios::binary);
+        out << "P6\n" << image->width << " " << image->height << "\n255\n";
+        // Each channel's mask tells where it lies in a pixel; scale it to 8 bits.
+        const auto channel = [](unsigned long pixel, unsigned long mask) {
+            int shift = 0;
+            while (mask != 0 && (mask & 1) == 0) {
+                mask >>= 1;
+                ++shift;
+            }
+            return static_cast<char>(mask == 0 ? 0 : ((pixel >> shift) & mask) * 255 / mask);
+        };
+        for (int y = 0; y < image->height; ++y) {
+            for (int x = 0; x < image->width; ++x) {
+                const unsigned long pixel = XGetPixel(image, x, y);
+                const char rgb[3] = {channel(pixel, image->red_mask),
+                                     channel(pixel, image->green_mask),
+                                     channel(pixel, image->blue_mask)};
+                out.write(rgb, 3);
+            }
+        }
+        written = static_cast<bool>(out);
+        XDestroyImage(image);
+    }
+    XCloseDisplay(display);
+    return written;
 }

@@ -66,6 +66,9 @@ public:
     // them: for telling whether that part of the window has changed. "" if unreadable.
     std::string pixels(const std::string& window_id, int x, int y, int width, int height) const;
 
+    // Writes the whole window as a binary PPM image. Returns false if it could not.
+    bool screenshot(const std::string& window_id, const std::string& path) const;
+
 private:
     pid_t pid_ = -1;
     std::string display_;
