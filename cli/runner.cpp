@@ -4,6 +4,7 @@
 
 #include "cli/disassembler.h"
 #include "machine/instruction.h"
+#include "machine/memory_text.h"
 
 namespace {
 
@@ -85,14 +86,12 @@ std::string state_text(const Isa4& arch) {
                       i % 8 == 7 ? "\n" : "  ");
         out += buf;
     }
-    out += "    0  1  2  3  4  5  6  7  8  9  A  B  C  D  E  F\n";
-    for (unsigned row = 0; row < 16; ++row) {
-        std::snprintf(buf, sizeof buf, "%X ", row);
-        out += buf;
-        for (unsigned col = 0; col < 16; ++col) {
-            std::snprintf(buf, sizeof buf, " %02X", arch.ram[row * 16 + col]);
-            out += buf;
-        }
+    out += ram_dump_header;
+    out += "\n";
+    char row_text[memory_line_size];
+    for (int row = 0; row < 16; ++row) {
+        format_ram_row(row_text, arch.ram, row);
+        out += row_text;
         out += "\n";
     }
     return out;

@@ -6,25 +6,19 @@
 
 #include "machine/image_file.h"
 #include "machine/isa4.h"
+#include "machine/memory_text.h"
 #include "panels/hex_field.h"
 #include "panels/logger.h"
 #include "panels/range.h"
 
 namespace {
 
-// Sixteen rows of sixteen cells; each column digit of the header stands over the second
-// digit of its cells.
 void draw_dump(const Isa4& arch) {
-    ImGui::Text("    0  1  2  3  4  5  6  7  8  9  A  B  C  D  E  F");
-    for (int r = 0; r < 16; ++r) {
-        const int a = 16 * r;
-        auto cell = [&](int i) { return static_cast<unsigned>(arch.ram[a + i]); };
-        ImGui::Text(
-            "%X  %02X %02X %02X %02X %02X %02X %02X %02X %02X %02X %02X %02X %02X %02X %02X "
-            "%02X",
-            static_cast<unsigned>(a >> 4), cell(0), cell(1), cell(2), cell(3), cell(4), cell(5),
-            cell(6), cell(7), cell(8), cell(9), cell(10), cell(11), cell(12), cell(13), cell(14),
-            cell(15));
+    ImGui::TextUnformatted(ram_dump_header);
+    char row_text[memory_line_size];
+    for (int row = 0; row < 16; ++row) {
+        format_ram_row(row_text, arch.ram, row);
+        ImGui::TextUnformatted(row_text);
     }
 }
 

@@ -3,11 +3,11 @@
 #include <imgui.h>
 
 #include <cstdint>
-#include <cstdio>
 
 #include "machine/image_file.h"
 #include "machine/instruction.h"
 #include "machine/isa4.h"
+#include "machine/memory_text.h"
 #include "panels/hex_field.h"
 #include "panels/logger.h"
 #include "panels/range.h"
@@ -17,22 +17,17 @@ namespace {
 constexpr float listing_height = 200.0f;
 const ImVec4 next_word_colour(1.0f, 1.0f, 0.0f, 1.0f);
 
-// One line per word, split by bytes: address, bits 23..16 (normally the opcode alone, two
-// digits when a loaded word has bits 23..20 set), bits 15..8, bits 7..0.
+// Every word, the next one to execute in yellow.
 void draw_listing(const Isa4& arch, bool track_pc) {
     const int next = (arch.pc + 1) % 256;
-    char buf[40];
+    char line[memory_line_size];
     for (int j = 0; j < 256; ++j) {
-        const std::uint32_t w = arch.rom[j];
-        std::snprintf(buf, sizeof buf, "%02X  %X %02X %02X", static_cast<unsigned>(j),
-                      static_cast<unsigned>(w >> opcode_field.shift),
-                      static_cast<unsigned>(daddr_field.get(w)),
-                      static_cast<unsigned>(imm_field.get(w)));
+        format_rom_line(line, j, arch.rom[j]);
         if (j == next) {
-            ImGui::TextColored(next_word_colour, "%s", buf);
+            ImGui::TextColored(next_word_colour, "%s", line);
             if (track_pc) ImGui::SetScrollHereY(0.5f);
         } else {
-            ImGui::Text("%s", buf);
+            ImGui::TextUnformatted(line);
         }
     }
 }
