@@ -1,7 +1,6 @@
-// The benchmarks' programs, machine, log and clock do what the benchmark names claim: the
+// The benchmarks' programs, machine and clock do what the benchmark names claim: the
 // every-opcode loop executes every opcode and both JZ outcomes, the JZ loop re-executes
-// one word, the machine is full, the log holds 19 lines, and the clock runs at 60 frames
-// per second.
+// one word, the machine is full, and the clock runs at 60 frames per second.
 #include "bench/bench_setup.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 #include "machine/cpu_stepper.h"
 #include "machine/instruction.h"
 #include "machine/isa4.h"
-#include "panels/logger.h"
 
 namespace {
 
@@ -83,13 +81,6 @@ TEST(FilledMachine, EveryWordCellAndRegisterNonZeroVariedAndRepeatable) {
     Isa4 again{};
     fill_machine(again);
     EXPECT_EQ(arch, again);
-}
-
-TEST(FilledLog, HoldsNineteenLinesInALogOfTwenty) {
-    Logger log(20);
-    fill_log(log);
-    EXPECT_EQ(log.messages.size(), static_cast<std::size_t>(full_log_lines));
-    EXPECT_EQ(full_log_lines, 19);
 }
 
 TEST(FrameClock, At20StepsPerSecondAStepFallsDueAboutEveryThirdFrame) {
