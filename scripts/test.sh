@@ -13,6 +13,6 @@ cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKELVANE_WERROR=ON \
-    -DKELVANE_SANITIZE=ON -DKELVANE_APP=OFF >/dev/null
+    -DKELVANE_SANITIZE=ON -DKELVANE_APP=OFF -DKELVANE_BENCH=OFF >/dev/null
 cmake --build build-sanitize -j"$jobs"
 (cd build-sanitize && ctest --output-on-failure -LE e2e -j"$jobs")
