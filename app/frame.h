@@ -27,8 +27,8 @@ struct SimulatorPanels {
     CpuStatePanelState cpu_state;
     RomPanelState rom;
     RamPanelState ram;
-    RunControlState run_control;
-    AssemblerState assembler;
+    RunControlPanelState run_control;
+    AssemblerPanelState assembler;
     ClockTick tick = [](CpuStepper& cpu_stepper) { return cpu_stepper.tick(); };
 };
 

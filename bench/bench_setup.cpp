@@ -69,8 +69,7 @@ void load_every_opcode_program(Isa4& arch) {
         jz(0xFF),                      // 09 taken: back to 00
     };
     arch = Isa4{};
-    for (int i = 0; i < every_opcode_loop_length; ++i)
-        arch.rom[i] = program[i];
+    for (int i = 0; i < every_opcode_loop_length; ++i) arch.rom[i] = program[i];
     arch.reset();
 }
 
@@ -83,10 +82,8 @@ void load_jz_loop(Isa4& arch) {
 
 void fill_machine(Isa4& arch) {
     Varied varied;
-    for (int i = 0; i < 256; ++i)
-        arch.rom[i] = varied.non_zero(max_word);
-    for (int i = 0; i < 256; ++i)
-        arch.ram[i] = static_cast<std::uint8_t>(varied.non_zero(255));
+    for (int i = 0; i < 256; ++i) arch.rom[i] = varied.non_zero(max_word);
+    for (int i = 0; i < 256; ++i) arch.ram[i] = static_cast<std::uint8_t>(varied.non_zero(255));
     for (int i = 0; i < 16; ++i) {
         arch.registers[i] = static_cast<std::uint8_t>(varied.non_zero(255));
     }

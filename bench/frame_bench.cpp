@@ -75,12 +75,10 @@ public:
 template <class Build>
 void time_frames(benchmark::State& state, HeadlessImGui& ui, const Build& build,
                  Workbench* workbench) {
-    for (int i = 0; i < warm_up_frames; ++i)
-        ui.frame(build);
+    for (int i = 0; i < warm_up_frames; ++i) ui.frame(build);
     const std::uint64_t steps_before = workbench ? workbench->clock.steps_due : 0;
 
-    for (auto _ : state)
-        ui.frame(build);
+    for (auto _ : state) ui.frame(build);
 
     state.SetItemsProcessed(state.iterations());
     state.counters["vertices"] = ImGui::GetDrawData()->TotalVtxCount;

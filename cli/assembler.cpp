@@ -44,8 +44,7 @@ const char* const mnemonics[] = {"ADD", "ADDI", "JZ", "MOVE"};
 
 std::string upper(std::string_view s) {
     std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -66,8 +65,7 @@ public:
         const auto lines = split_lines(source);
         for (std::size_t i = 0; i < lines.size(); ++i)
             parse_line(lines[i], static_cast<int>(i) + 1);
-        for (const Statement& s : statements_)
-            encode(s);
+        for (const Statement& s : statements_) encode(s);
         std::stable_sort(out_.diagnostics.begin(), out_.diagnostics.end(),
                          [](const Diagnostic& a, const Diagnostic& b) {
                              return a.line != b.line ? a.line < b.line : a.column < b.column;

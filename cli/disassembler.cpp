@@ -18,22 +18,15 @@ std::string reg(unsigned n) {
 
 std::string text_of(const Instruction& in) {
     switch (in.opcode) {
-        case op_add:
-            return "ADD " + reg(in.dst) + ", " + reg(in.lhs) + ", " + reg(in.rhs);
+        case op_add: return "ADD " + reg(in.dst) + ", " + reg(in.lhs) + ", " + reg(in.rhs);
         case op_addi:
             return "ADDI " + reg(in.dst) + ", " + reg(in.lhs) + format(", 0x%02X", in.imm);
-        case op_jz:
-            return format("JZ 0x%02X", in.imm);
-        case op_move_rr:
-            return "MOVE " + reg(in.dst) + ", " + reg(in.rhs);
-        case op_move_mr:
-            return format("MOVE [0x%02X], ", in.daddr) + reg(in.rhs);
-        case op_move_rm:
-            return "MOVE " + reg(in.dst) + format(", [0x%02X]", in.imm);
-        case op_move_mm:
-            return format("MOVE [0x%02X], [0x%02X]", in.daddr, in.imm);
-        default:
-            return "no operation";
+        case op_jz: return format("JZ 0x%02X", in.imm);
+        case op_move_rr: return "MOVE " + reg(in.dst) + ", " + reg(in.rhs);
+        case op_move_mr: return format("MOVE [0x%02X], ", in.daddr) + reg(in.rhs);
+        case op_move_rm: return "MOVE " + reg(in.dst) + format(", [0x%02X]", in.imm);
+        case op_move_mm: return format("MOVE [0x%02X], [0x%02X]", in.daddr, in.imm);
+        default: return "no operation";
     }
 }
 
@@ -60,8 +53,7 @@ std::string disassemble(const Isa4::Rom& rom, bool every_word) {
     while (address < 256) {
         if (!every_word && rom[address] == 0) {
             int end = address;
-            while (end < 256 && rom[end] == 0)
-                ++end;
+            while (end < 256 && rom[end] == 0) ++end;
             if (end - address >= zero_run || end == 256) {
                 out += format("; %02X..%02X: 00000\n", address, end - 1);
                 address = end;

@@ -81,8 +81,7 @@ int run_asm(const AsmArgs& args) {
     const Assembly assembly = assemble(*text);
     if (!report(args.source, assembly.diagnostics)) {
         int errors = 0;
-        for (const Diagnostic& d : assembly.diagnostics)
-            errors += d.warning ? 0 : 1;
+        for (const Diagnostic& d : assembly.diagnostics) errors += d.warning ? 0 : 1;
         std::cerr << args.source << ": " << errors << (errors == 1 ? " error" : " errors")
                   << "; no image written\n";
         return exit_failed;
@@ -152,12 +151,9 @@ struct RunArgs {
 
 const char* reason_text(StopReason reason) {
     switch (reason) {
-        case StopReason::halt:
-            return "halting JZ";
-        case StopReason::breakpoint:
-            return "breakpoint";
-        default:
-            return "step limit";
+        case StopReason::halt: return "halting JZ";
+        case StopReason::breakpoint: return "breakpoint";
+        default: return "step limit";
     }
 }
 
@@ -199,8 +195,7 @@ int run_run(const RunArgs& args) {
 
     RunLimits limits;
     limits.max_steps = args.steps;
-    for (const std::string& b : args.breaks)
-        limits.breakpoints.set(*parse_address(b));
+    for (const std::string& b : args.breaks) limits.breakpoints.set(*parse_address(b));
 
     arch.reset();
     std::string trace;

@@ -38,8 +38,7 @@ std::string effect(const Isa4& before, const Isa4& after, bool go_on) {
         case op_move_mr:
         case op_move_mm:
             return change("[" + hex2(in.daddr) + "]", before.ram[in.daddr], after.ram[in.daddr]);
-        default:
-            return "nothing";
+        default: return "nothing";
     }
 }
 

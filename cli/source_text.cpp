@@ -31,8 +31,7 @@ bool is_identifier_char(char c) {
 
 std::string lower(std::string_view s) {
     std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -45,8 +44,7 @@ std::optional<unsigned> register_number(std::string_view name) {
 }
 
 void LineScanner::skip_spaces() {
-    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t'))
-        ++pos_;
+    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
 }
 
 bool LineScanner::at_end() {
@@ -72,8 +70,7 @@ std::string_view LineScanner::identifier() {
     skip_spaces();
     if (!is_identifier_start(peek())) return {};
     const std::size_t start = pos_;
-    while (pos_ < text_.size() && is_identifier_char(text_[pos_]))
-        ++pos_;
+    while (pos_ < text_.size() && is_identifier_char(text_[pos_])) ++pos_;
     return text_.substr(start, pos_ - start);
 }
 
@@ -120,24 +117,12 @@ std::optional<std::int64_t> LineScanner::number(std::string& error) {
             const char e = peek();
             ++pos_;
             switch (e) {
-                case 'n':
-                    c = '\n';
-                    break;
-                case 't':
-                    c = '\t';
-                    break;
-                case '0':
-                    c = '\0';
-                    break;
-                case '\\':
-                    c = '\\';
-                    break;
-                case '\'':
-                    c = '\'';
-                    break;
-                case '"':
-                    c = '"';
-                    break;
+                case 'n': c = '\n'; break;
+                case 't': c = '\t'; break;
+                case '0': c = '\0'; break;
+                case '\\': c = '\\'; break;
+                case '\'': c = '\''; break;
+                case '"': c = '"'; break;
                 default:
                     error = "unknown escape in a character literal (use \\n \\t \\0 \\\\ \\' \\\")";
                     return std::nullopt;

@@ -176,8 +176,7 @@ std::vector<Diagnostic> apply_ram_entries(const StateFile& file, Isa4::Ram& ram)
                 {e.line, e.column, "a RAM image holds only RAM cells: [address] = value", false});
             continue;
         }
-        for (unsigned i = 0; i < e.values.size(); ++i)
-            ram[e.first + i] = e.values[i];
+        for (unsigned i = 0; i < e.values.size(); ++i) ram[e.first + i] = e.values[i];
     }
     return problems;
 }

@@ -197,8 +197,7 @@ FileResult load_ram_image(const char* path, Isa4::Ram& ram) {
     std::size_t size = 0;
     FileResult result = read_image(path, bytes, size);
     if (!result) return result;
-    for (std::size_t k = 0; k < size; ++k)
-        ram[k] = bytes[k];
+    for (std::size_t k = 0; k < size; ++k) ram[k] = bytes[k];
     return result;
 }
 

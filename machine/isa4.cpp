@@ -2,7 +2,9 @@
 
 #include "machine/instruction.h"
 
-void Isa4::reset() { pc = 255; }
+void Isa4::reset() {
+    pc = 255;
+}
 
 bool Isa4::step() {
     pc = static_cast<std::uint8_t>(pc + 1);
@@ -27,21 +29,21 @@ bool Isa4::step() {
         case op_move_rr:
             if (in.dst != 0) registers[in.dst] = registers[in.rhs];
             break;
-        case op_move_mr:
-            ram[in.daddr] = registers[in.rhs];
-            break;
+        case op_move_mr: ram[in.daddr] = registers[in.rhs]; break;
         case op_move_rm:
             if (in.dst != 0) registers[in.dst] = ram[in.imm];
             break;
-        case op_move_mm:
-            ram[in.daddr] = ram[in.imm];
-            break;
+        case op_move_mm: ram[in.daddr] = ram[in.imm]; break;
         default:  // opcode 3 and 8..15 do nothing
             break;
     }
     return true;
 }
 
-void Isa4::clear_rom() { rom.fill(0); }
+void Isa4::clear_rom() {
+    rom.fill(0);
+}
 
-void Isa4::clear_ram() { ram.fill(0); }
+void Isa4::clear_ram() {
+    ram.fill(0);
+}

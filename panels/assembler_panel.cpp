@@ -29,7 +29,7 @@ std::uint32_t byte_value(int& arg) {
 }
 
 // The "Type" menu and the widgets of the MOVE kind, then the instruction they make.
-std::optional<Instruction> draw_move_operands(AssemblerState& s) {
+std::optional<Instruction> draw_move_operands(AssemblerPanelState& s) {
     ImGui::Combo("Type", &s.kind_sel, mv_opcodes, IM_ARRAYSIZE(mv_opcodes));
     Instruction in;
     switch (s.kind_sel) {
@@ -61,14 +61,13 @@ std::optional<Instruction> draw_move_operands(AssemblerState& s) {
             in.daddr = byte_value(s.byte_arg);
             in.imm = byte_value(s.byte_arg2);
             return in;
-        default:
-            return std::nullopt;
+        default: return std::nullopt;
     }
 }
 
 // The operand widgets of the selected entry, each operand they show brought into range
 // after all of them are drawn, then the instruction they make. "???" makes none.
-std::optional<Instruction> draw_operands(AssemblerState& s) {
+std::optional<Instruction> draw_operands(AssemblerPanelState& s) {
     Instruction in;
     switch (s.opcode_sel) {
         case opcode_menu_add:
@@ -94,17 +93,15 @@ std::optional<Instruction> draw_operands(AssemblerState& s) {
             in.opcode = op_jz;
             in.imm = byte_value(s.byte_arg);
             return in;
-        case opcode_menu_move:
-            return draw_move_operands(s);
-        default:
-            return std::nullopt;
+        case opcode_menu_move: return draw_move_operands(s);
+        default: return std::nullopt;
     }
 }
 
 // Sets the menus and operands that the word's form uses and leaves the others alone.
 // The word goes on show as typed; the next frame rebuilds it from the menus, which
 // clears the bits its form does not use ("???" rebuilds nothing and keeps it whole).
-void disassemble(AssemblerState& s) {
+void disassemble(AssemblerPanelState& s) {
     const Instruction in = decode_word(static_cast<std::uint32_t>(s.ic_input));
     const auto field = [](std::uint32_t value) { return static_cast<int>(value); };
     s.opcode_sel = opcode_menu_index(in.opcode);
@@ -120,9 +117,7 @@ void disassemble(AssemblerState& s) {
             s.lhs_sel = field(in.lhs);
             s.byte_arg = field(in.imm);
             break;
-        case op_jz:
-            s.byte_arg = field(in.imm);
-            break;
+        case op_jz: s.byte_arg = field(in.imm); break;
         case op_move_rr:
             s.dst_sel = field(in.dst);
             s.rhs_sel = field(in.rhs);
@@ -147,7 +142,7 @@ void disassemble(AssemblerState& s) {
 
 }  // namespace
 
-void draw_assembler_panel(AssemblerState& state) {
+void draw_assembler_panel(AssemblerPanelState& state) {
     ImGui::Begin("(Diss)Assembler");
     ImGui::Combo("opcode", &state.opcode_sel, opcodes, IM_ARRAYSIZE(opcodes));
     if (const auto in = draw_operands(state)) state.ic = static_cast<int>(encode_word(*in));
@@ -160,6 +155,6 @@ void draw_assembler_panel(AssemblerState& state) {
 }
 
 void draw_assembler_panel() {
-    static AssemblerState state;
+    static AssemblerPanelState state;
     draw_assembler_panel(state);
 }

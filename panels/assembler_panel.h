@@ -7,13 +7,13 @@
 //
 // Usage:
 //   draw_assembler_panel();          // each frame, with the panel's own static state
-//   AssemblerState state;            // tests: a fresh state of their own
+//   AssemblerPanelState state;            // tests: a fresh state of their own
 //   draw_assembler_panel(state);
 #pragma once
 
 // The operand values are shared between mnemonics, one per role, so they carry across a
 // change of opcode or MOVE kind: an ADDI immediate becomes the JZ address.
-struct AssemblerState {
+struct AssemblerPanelState {
     int opcode_sel = 0;  // entry of `opcodes`: ADD, ADDI, JZ, MOVE, ???
     int kind_sel = 0;    // entry of `mv_opcodes`: RR, MR, RM, MM
     int dst_sel = 0;     // destination register, 0..15
@@ -26,4 +26,4 @@ struct AssemblerState {
 };
 
 void draw_assembler_panel();
-void draw_assembler_panel(AssemblerState& state);
+void draw_assembler_panel(AssemblerPanelState& state);

@@ -3,7 +3,7 @@
 #include <imgui.h>
 
 bool hex_field(const char* label, int* value) {
-    return ImGui::InputInt(label, value, 1, 100,
-                           ImGuiInputTextFlags_CharsHexadecimal |
-                               ImGuiInputTextFlags_CharsUppercase);
+    return ImGui::InputInt(
+        label, value, 1, 100,
+        ImGuiInputTextFlags_CharsHexadecimal | ImGuiInputTextFlags_CharsUppercase);
 }

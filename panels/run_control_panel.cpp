@@ -8,13 +8,13 @@
 #include "panels/range.h"
 
 void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper) {
-    static RunControlState state;
+    static RunControlPanelState state;
     draw_run_control_panel(arch, log, cpu_stepper, state,
                            [](CpuStepper& clock) { return clock.tick(); });
 }
 
 void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper,
-                            RunControlState& state, const ClockTick& tick) {
+                            RunControlPanelState& state, const ClockTick& tick) {
     ImGui::Begin("Computer Architecture state");
 
     // A Ctrl+click lets the user type any number into the slider.

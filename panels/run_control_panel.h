@@ -17,7 +17,7 @@ class Isa4;
 class Logger;
 
 // The run controls' values that live from frame to frame.
-struct RunControlState {
+struct RunControlPanelState {
     int clocks = 1;        // steps per second, held within 1..20
     bool running = false;  // continuous run is on
 };
@@ -28,4 +28,4 @@ using ClockTick = std::function<std::uint32_t(CpuStepper&)>;
 
 void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper);
 void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper,
-                            RunControlState& state, const ClockTick& tick);
+                            RunControlPanelState& state, const ClockTick& tick);

@@ -35,8 +35,8 @@ std::string without(std::string text, const std::string& part) {
 class AssemblerWindow : public ::testing::Test {
 protected:
     ImGuiHarness ui;
-    AssemblerState state;
-    AssemblerState* shown = &state;  // the state the window is built on
+    AssemblerPanelState state;
+    AssemblerPanelState* shown = &state;  // the state the window is built on
     ImGuiHarness::Frame frame = [this] { draw_assembler_panel(*shown); };
 
     void SetUp() override { ui.frame(frame); }
@@ -225,7 +225,7 @@ TEST_F(AssemblerWindow, WordFieldWrapsAtItsEnds) {
 struct Operand {
     const char* label;
     bool is_register;
-    int AssemblerState::*value;
+    int AssemblerPanelState::*value;
 };
 
 struct Form {
@@ -235,11 +235,11 @@ struct Form {
     std::vector<Operand> operands;
 };
 
-constexpr auto dst = &AssemblerState::dst_sel;
-constexpr auto lhs = &AssemblerState::lhs_sel;
-constexpr auto rhs = &AssemblerState::rhs_sel;
-constexpr auto arg = &AssemblerState::byte_arg;
-constexpr auto arg2 = &AssemblerState::byte_arg2;
+constexpr auto dst = &AssemblerPanelState::dst_sel;
+constexpr auto lhs = &AssemblerPanelState::lhs_sel;
+constexpr auto rhs = &AssemblerPanelState::rhs_sel;
+constexpr auto arg = &AssemblerPanelState::byte_arg;
+constexpr auto arg2 = &AssemblerPanelState::byte_arg2;
 
 const Form forms[] = {
     {op_add, opcode_menu_add, 0, {{"dst", true, dst}, {"lhs", true, lhs}, {"rhs", true, rhs}}},
@@ -251,7 +251,7 @@ const Form forms[] = {
     {op_move_mm, opcode_menu_move, kind_mm, {{"dst", false, arg}, {"rhs", false, arg2}}},
 };
 
-bool shows(const Form& form, int AssemblerState::*value) {
+bool shows(const Form& form, int AssemblerPanelState::*value) {
     for (const Operand& op : form.operands)
         if (op.value == value) return true;
     return false;
@@ -264,10 +264,8 @@ void expect_executes_as(const Form& form, const int (&v)[3], std::uint32_t word,
                         std::mt19937& rng) {
     std::uniform_int_distribution<int> random_byte(0, 255);
     Isa4 arch{};
-    for (auto& r : arch.registers)
-        r = static_cast<std::uint8_t>(random_byte(rng));
-    for (auto& cell : arch.ram)
-        cell = static_cast<std::uint8_t>(random_byte(rng));
+    for (auto& r : arch.registers) r = static_cast<std::uint8_t>(random_byte(rng));
+    for (auto& cell : arch.ram) cell = static_cast<std::uint8_t>(random_byte(rng));
     arch.z = random_byte(rng) & 1;
     const auto at = static_cast<std::uint8_t>(random_byte(rng));
     arch.pc = static_cast<std::uint8_t>(at - 1);
@@ -295,15 +293,11 @@ void expect_executes_as(const Form& form, const int (&v)[3], std::uint32_t word,
         case op_move_rr:  // MOVE never writes R0
             if (a != 0) r[a] = r[b];
             break;
-        case op_move_mr:
-            ram[a] = r[b];
-            break;
+        case op_move_mr: ram[a] = r[b]; break;
         case op_move_rm:
             if (a != 0) r[a] = ram[b];
             break;
-        case op_move_mm:
-            ram[a] = ram[b];
-            break;
+        case op_move_mm: ram[a] = ram[b]; break;
     }
     EXPECT_EQ(arch.step(), goes_on);
     EXPECT_TRUE(arch == expected) << "word " << hex(static_cast<int>(word)) << " at " << int(at);
@@ -335,7 +329,7 @@ TEST_F(AssemblerWindow, EveryComposedWordDecodesBackAndExecutesAsItsMenusSay) {
             const int built = state.ic;
 
             // Decode it in a panel whose menus and operands all hold something else.
-            AssemblerState other;
+            AssemblerPanelState other;
             other.opcode_sel = random_byte(rng) % 5;
             other.kind_sel = random_reg(rng) % 4;
             other.dst_sel = random_reg(rng);
@@ -346,7 +340,7 @@ TEST_F(AssemblerWindow, EveryComposedWordDecodesBackAndExecutesAsItsMenusSay) {
             other.ic = random_byte(rng) << 12;
             shown = &other;
             ui.frame(frame);
-            const AssemblerState before = other;
+            const AssemblerPanelState before = other;
             disassemble(hex(built));
             EXPECT_EQ(menus(), composed);
             EXPECT_EQ(other.ic, built);

@@ -93,8 +93,7 @@ TEST(Assembler, JumpedToLabelsRunAsWritten) {
     arch.ram[0] = 0xEE;
     arch.reset();
     int steps = 0;
-    while (arch.step() && steps < 100)
-        ++steps;
+    while (arch.step() && steps < 100) ++steps;
     EXPECT_EQ(arch.pc, 6);
     EXPECT_EQ(arch.registers[1], 0);
     EXPECT_EQ(arch.ram[0], 0);
@@ -163,8 +162,7 @@ TEST(Assembler, MistakesSayWhereAndWhat) {
 
 TEST(Assembler, AProgramLongerThanTheRomIsOneError) {
     std::string source;
-    for (int i = 0; i < 300; ++i)
-        source += "ADDI r1, r1, 1\n";
+    for (int i = 0; i < 300; ++i) source += "ADDI r1, r1, 1\n";
     const Assembly a = assemble(source);
     ASSERT_EQ(a.diagnostics.size(), 1u);
     EXPECT_EQ(a.diagnostics[0].line, 257);
@@ -172,8 +170,7 @@ TEST(Assembler, AProgramLongerThanTheRomIsOneError) {
 
     // Exactly 256 words fit.
     source.clear();
-    for (int i = 0; i < 256; ++i)
-        source += "ADDI r1, r1, 1\n";
+    for (int i = 0; i < 256; ++i) source += "ADDI r1, r1, 1\n";
     EXPECT_TRUE(assemble(source).ok());
 }
 

@@ -72,8 +72,7 @@ TEST(FilledMachine, EveryWordCellAndRegisterNonZeroVariedAndRepeatable) {
         words.insert(arch.rom[i]);
         cells.insert(arch.ram[i]);
     }
-    for (int r = 0; r < 16; ++r)
-        EXPECT_NE(arch.registers[r], 0) << "register " << r;
+    for (int r = 0; r < 16; ++r) EXPECT_NE(arch.registers[r], 0) << "register " << r;
     EXPECT_GT(words.size(), 250u);
     EXPECT_GT(cells.size(), 100u);
     EXPECT_EQ(arch.pc, 0xFF);

@@ -27,16 +27,14 @@ const char* const tokens[] = {
 
 std::string random_bytes(std::mt19937& rng) {
     std::string s(rng() % 200, '\0');
-    for (char& c : s)
-        c = static_cast<char>(rng());
+    for (char& c : s) c = static_cast<char>(rng());
     return s;
 }
 
 std::string token_soup(std::mt19937& rng) {
     std::string s;
     const int n = static_cast<int>(rng() % 80);
-    for (int i = 0; i < n; ++i)
-        s += tokens[rng() % (sizeof tokens / sizeof tokens[0])];
+    for (int i = 0; i < n; ++i) s += tokens[rng() % (sizeof tokens / sizeof tokens[0])];
     return s;
 }
 

@@ -55,8 +55,7 @@ TEST_F(CpuStateWindow, TypedValuesReachTheMachineWrappedInto0ToFF) {
     EXPECT_EQ(arch.registers[15], 0);
     ui.type(window, "PC", "100", frame);
     EXPECT_EQ(arch.pc, 0);
-    for (int r : {0, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14})
-        EXPECT_EQ(arch.registers[r], 0);
+    for (int r : {0, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14}) EXPECT_EQ(arch.registers[r], 0);
 }
 
 TEST_F(CpuStateWindow, StepButtonsWrapAroundAndTheFastStepDoesNotReduceModulo) {

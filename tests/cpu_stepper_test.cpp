@@ -20,8 +20,7 @@ TEST(CpuStepper, CreditsTimeSincePreviousCallAndHandsOutWholePeriods) {
     EXPECT_EQ(clock.accumulated_ms, 16u);
 
     // Frames within one millisecond credit nothing, however many there are.
-    for (int i = 0; i < 1000; ++i)
-        EXPECT_EQ(clock.tick_at(1016), 0u);
+    for (int i = 0; i < 1000; ++i) EXPECT_EQ(clock.tick_at(1016), 0u);
     EXPECT_EQ(clock.accumulated_ms, 16u);
 
     // A stall credits at most the maximum delta.

@@ -63,15 +63,9 @@ TEST(Disassembler, EveryImageRoundTripsThroughTheAssembler) {
         Isa4::Rom rom{};
         for (auto& word : rom) {
             switch (rng() % 5) {
-                case 0:
-                    word = 0;
-                    break;
-                case 1:
-                    word = rng() & 0xFFFFFF;
-                    break;
-                case 2:
-                    word = rng() & 0xFFFFF;
-                    break;
+                case 0: word = 0; break;
+                case 1: word = rng() & 0xFFFFFF; break;
+                case 2: word = rng() & 0xFFFFF; break;
                 default: {
                     Instruction in = decode_word(rng());
                     in.opcode = rng() % 8;

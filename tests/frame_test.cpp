@@ -35,8 +35,7 @@ std::vector<std::string> windows_in_order() {
         return a->BeginOrderWithinContext < b->BeginOrderWithinContext;
     });
     std::vector<std::string> titles;
-    for (ImGuiWindow* w : begun)
-        titles.emplace_back(w->Name);
+    for (ImGuiWindow* w : begun) titles.emplace_back(w->Name);
     return titles;
 }
 

@@ -29,8 +29,7 @@ using namespace std::chrono_literals;
 // A ROM and a RAM that no load below could produce by accident.
 Isa4::Rom marked_rom() {
     Isa4::Rom rom{};
-    for (std::size_t k = 0; k < rom.size(); ++k)
-        rom[k] = 0xABC00 + k;
+    for (std::size_t k = 0; k < rom.size(); ++k) rom[k] = 0xABC00 + k;
     return rom;
 }
 
@@ -57,8 +56,7 @@ TEST(ImageFile, RomSavesAs768BigEndianBytesAndLoadsBackIdentical) {
     ScratchDir scratch;
     const std::string path = scratch.path("prog.rom");
     Isa4::Rom rom{};
-    for (std::size_t k = 0; k < rom.size(); ++k)
-        rom[k] = static_cast<std::uint32_t>(k * 0x1003);
+    for (std::size_t k = 0; k < rom.size(); ++k) rom[k] = static_cast<std::uint32_t>(k * 0x1003);
     rom[5] = 0x1A2FF;
     rom[255] = max_word;
 
@@ -79,8 +77,7 @@ TEST(ImageFile, RamSavesAs256RawBytesAndLoadsBackIdentical) {
     ScratchDir scratch;
     const std::string path = scratch.path("data.ram");
     Isa4::Ram ram{};
-    for (std::size_t k = 0; k < ram.size(); ++k)
-        ram[k] = static_cast<std::uint8_t>(255 - k);
+    for (std::size_t k = 0; k < ram.size(); ++k) ram[k] = static_cast<std::uint8_t>(255 - k);
 
     ASSERT_TRUE(save_ram_image(path.c_str(), ram));
     const Bytes bytes = read_file(path);
@@ -180,8 +177,7 @@ TEST(ImageFile, ShortAndLongRamImages) {
 
     write_file(path, counting_bytes(300, 0));
     ASSERT_TRUE(load_ram_image(path.c_str(), ram));
-    for (std::size_t k = 0; k < ram.size(); ++k)
-        ASSERT_EQ(ram[k], k) << "cell " << k;
+    for (std::size_t k = 0; k < ram.size(); ++k) ASSERT_EQ(ram[k], k) << "cell " << k;
 
     write_file(path, Bytes{});
     ASSERT_TRUE(load_ram_image(path.c_str(), ram));

@@ -21,7 +21,9 @@ ImGuiHarness::ImGuiHarness() {
     io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
 }
 
-ImGuiHarness::~ImGuiHarness() { ImGui::DestroyContext(); }
+ImGuiHarness::~ImGuiHarness() {
+    ImGui::DestroyContext();
+}
 
 void ImGuiHarness::frame(const Frame& build) {
     ImGui::NewFrame();
@@ -39,8 +41,12 @@ ImGuiID ImGuiHarness::id(const char* window, const char* label) const {
     return w->GetID(label);
 }
 
-ImGuiID ImGuiHarness::minus_of(ImGuiID field) { return ImHashStr("-", 0, field); }
-ImGuiID ImGuiHarness::plus_of(ImGuiID field) { return ImHashStr("+", 0, field); }
+ImGuiID ImGuiHarness::minus_of(ImGuiID field) {
+    return ImHashStr("-", 0, field);
+}
+ImGuiID ImGuiHarness::plus_of(ImGuiID field) {
+    return ImHashStr("+", 0, field);
+}
 
 void ImGuiHarness::press(ImGuiID item, const Frame& build) {
     ImGui::ActivateItem(item);
@@ -86,7 +92,9 @@ std::string ImGuiHarness::text_of(const Frame& build) {
     return captured_;
 }
 
-void ImGuiHarness::capture_next_window() { ImGui::LogToClipboard(); }
+void ImGuiHarness::capture_next_window() {
+    ImGui::LogToClipboard();
+}
 
 void ImGuiHarness::press_key(ImGuiKey key, const Frame& build) {
     ImGuiIO& io = ImGui::GetIO();

@@ -25,10 +25,9 @@ TEST(InstructionWord, EncodingKeepsOnlyTheFieldsOfTheForm) {
     in.daddr = in.imm = 0xFF;
 
     const std::pair<std::uint32_t, std::uint32_t> expected[] = {
-        {op_add, 0x0FF0F},     {op_addi, 0x1FFFF},    {op_jz, 0x200FF},
-        {3, 0x30000},          {op_move_rr, 0x4F00F}, {op_move_mr, 0x5FF0F},
-        {op_move_rm, 0x6F0FF}, {op_move_mm, 0x7FFFF}, {8, 0x80000},
-        {15, 0xF0000},
+        {op_add, 0x0FF0F},     {op_addi, 0x1FFFF},    {op_jz, 0x200FF},      {3, 0x30000},
+        {op_move_rr, 0x4F00F}, {op_move_mr, 0x5FF0F}, {op_move_rm, 0x6F0FF}, {op_move_mm, 0x7FFFF},
+        {8, 0x80000},          {15, 0xF0000},
     };
     for (const auto& [opcode, word] : expected) {
         in.opcode = opcode;

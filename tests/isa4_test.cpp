@@ -125,7 +125,7 @@ TEST_F(Machine, JzWithZClearDoesNothing) {
 
 TEST_F(Machine, JzTakenMakesTheWordAfterTheTargetNext) {
     arch.z = true;
-    arch.rom[0] = 0x20010;  // JZ 0x10
+    arch.rom[0] = 0x20010;     // JZ 0x10
     arch.rom[0x11] = 0x11007;  // ADDI r1, r0, 7
     EXPECT_TRUE(arch.step());
     EXPECT_EQ(arch.pc, 0x10);

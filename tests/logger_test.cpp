@@ -69,8 +69,9 @@ TEST(LoggerWindow, ShowsTheButtonThenTheMessagesNewestFirst) {
     Logger log(20);
     log.add("Loaded Isa4");
     log.add("Reset CPU");
-    log.add("A message long enough to be wrapped at the right edge of the window, "
-            "which is narrow when it first opens");
+    log.add(
+        "A message long enough to be wrapped at the right edge of the window, "
+        "which is narrow when it first opens");
     auto frame = [&] { draw_logger_panel(log); };
     ui.frame(frame);
 

@@ -23,8 +23,7 @@ constexpr const char* title = "RAM view";
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
@@ -97,8 +96,7 @@ TEST_F(RamPanel, FieldsWrapAtBothEndsWithoutModulo) {
 }
 
 TEST_F(RamPanel, ClearAllClearsTheRamAndNothingElse) {
-    for (std::size_t k = 0; k < arch.ram.size(); ++k)
-        arch.ram[k] = static_cast<std::uint8_t>(k);
+    for (std::size_t k = 0; k < arch.ram.size(); ++k) arch.ram[k] = static_cast<std::uint8_t>(k);
     arch.rom[3] = 0x1127F;
     arch.registers[2] = 4;
     arch.z = true;
@@ -112,8 +110,7 @@ TEST_F(RamPanel, ClearAllClearsTheRamAndNothingElse) {
 TEST_F(RamPanel, SaveClearAndLoadBringTheDataBackSilently) {
     ScratchDir scratch;
     const std::string path = scratch.path("data.ram");
-    for (std::size_t k = 0; k < arch.ram.size(); ++k)
-        arch.ram[k] = static_cast<std::uint8_t>(~k);
+    for (std::size_t k = 0; k < arch.ram.size(); ++k) arch.ram[k] = static_cast<std::uint8_t>(~k);
     const Isa4 before = arch;
 
     type_name(path);
@@ -204,8 +201,7 @@ TEST_F(MemoryWindows, AProgramTypedInSurvivesSaveClearAndLoadAndRuns) {
 
     arch.reset();
     int steps = 0;
-    while (arch.step() && steps < 10)
-        ++steps;
+    while (arch.step() && steps < 10) ++steps;
     EXPECT_EQ(arch.pc, 4);
     ui.frame(frame);
     ImGuiHarness::Frame read_ram = [this] {

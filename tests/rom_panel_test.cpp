@@ -25,8 +25,7 @@ constexpr const char* title = "Program ROM view";
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
@@ -90,8 +89,7 @@ TEST_F(RomPanel, StartsWithAllWordsZeroAndLine00HighlightedAtTheTop) {
     const std::vector<std::string> all = lines();
     ASSERT_GE(all.size(), 258u);
     EXPECT_EQ(all[1], "PC: FF [x] Track PC+1");
-    for (int j = 0; j < 256; ++j)
-        ASSERT_EQ(all[2 + j], listing_line(j, "0 00 00"));
+    for (int j = 0; j < 256; ++j) ASSERT_EQ(all[2 + j], listing_line(j, "0 00 00"));
     EXPECT_EQ(all[258], "[ ] Sync with PC+1");
 
     EXPECT_EQ(yellow_lines(), std::set<int>{0});
@@ -185,8 +183,7 @@ TEST_F(RomPanel, SyncWithPcPlus1PokesTheNextWordAndHidesTheAddressField) {
     ui.type(title, "val", "12345", frame);
     ui.press(title, "Sync with PC+1", frame);
     ASSERT_TRUE(state.sync_pc);
-    for (const std::string& line : lines())
-        EXPECT_EQ(line.find("addr"), std::string::npos);
+    for (const std::string& line : lines()) EXPECT_EQ(line.find("addr"), std::string::npos);
 
     // After a reset pc + 1 is 256, which wraps to 0.
     ui.press(title, "Poke", frame);
@@ -206,8 +203,7 @@ TEST_F(RomPanel, SyncWithPcPlus1PokesTheNextWordAndHidesTheAddressField) {
 }
 
 TEST_F(RomPanel, ClearAllClearsTheRomAndNothingElse) {
-    for (std::size_t k = 0; k < arch.rom.size(); ++k)
-        arch.rom[k] = 0x10000 + k;
+    for (std::size_t k = 0; k < arch.rom.size(); ++k) arch.rom[k] = 0x10000 + k;
     arch.ram[3] = 9;
     arch.registers[2] = 4;
     arch.pc = 0x33;
@@ -222,8 +218,7 @@ TEST_F(RomPanel, ClearAllClearsTheRomAndNothingElse) {
 TEST_F(RomPanel, SaveClearAndLoadBringTheProgramBackSilently) {
     ScratchDir scratch;
     const std::string path = scratch.path("prog.rom");
-    for (std::size_t k = 0; k < arch.rom.size(); ++k)
-        arch.rom[k] = (k * 0x3579) & 0xFFFFF;
+    for (std::size_t k = 0; k < arch.rom.size(); ++k) arch.rom[k] = (k * 0x3579) & 0xFFFFF;
     const Isa4 before = arch;
 
     type_name(path);
@@ -240,8 +235,7 @@ TEST_F(RomPanel, SaveClearAndLoadBringTheProgramBackSilently) {
 TEST_F(RomPanel, EachFailedSaveOrLoadLogsOneLineAndChangesNothing) {
     ScratchDir scratch;
     const std::string missing = scratch.path("prog.rom");
-    for (std::size_t k = 0; k < arch.rom.size(); ++k)
-        arch.rom[k] = 0x40000 + k;
+    for (std::size_t k = 0; k < arch.rom.size(); ++k) arch.rom[k] = 0x40000 + k;
     const Isa4 before = arch;
 
     ui.press(title, "Save ROM", frame);  // no name yet

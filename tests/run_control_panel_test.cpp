@@ -23,7 +23,7 @@ protected:
     Isa4 arch{};
     Logger log{20};
     CpuStepper clock{1000, 1000};
-    RunControlState state;
+    RunControlPanelState state;
     std::uint32_t now = 0;  // what the tick counter reads in the next frame
     ImGuiHarness::Frame frame = [this] {
         draw_run_control_panel(arch, log, clock, state,
@@ -55,8 +55,7 @@ TEST_F(RunControlWindow, StartsStoppedAtOneStepPerSecond) {
     EXPECT_EQ(clock.period_ms, 1000u);
 
     // While stopped the clock still runs, and its steps are dropped.
-    for (int i = 0; i < 10; ++i)
-        after(700);
+    for (int i = 0; i < 10; ++i) after(700);
     EXPECT_EQ(arch.pc, 0xFF);
 }
 
@@ -153,8 +152,7 @@ TEST_F(RunControlWindow, RunsAtTheChosenRateAndARateTypedOutOfRangeIsHeld) {
     // Ten seconds of frames 16 ms apart: one step per 142 ms.
     press_after(0, "Run");
     const std::uint32_t started = now;
-    while (now - started < 10'000)
-        after(16);
+    while (now - started < 10'000) after(16);
     const int steps = static_cast<std::uint8_t>(arch.pc + 1);  // from FF
     EXPECT_NEAR(steps, (now - started) / 142, 1);
 }
@@ -162,8 +160,7 @@ TEST_F(RunControlWindow, RunsAtTheChosenRateAndARateTypedOutOfRangeIsHeld) {
 TEST_F(RunControlWindow, ACollapsedWindowStillRuns) {
     press_after(0, "Run");
     ImGui::SetWindowCollapsed(window, true);
-    for (int i = 0; i < 7; ++i)
-        after(500);
+    for (int i = 0; i < 7; ++i) after(500);
     EXPECT_TRUE(ImGui::FindWindowByName(window)->Collapsed);
     EXPECT_EQ(arch.pc, 2);  // three steps in 3.5 s
     EXPECT_TRUE(state.running);

@@ -62,8 +62,7 @@ inline Bytes read_file(const std::string& path) {
 // n bytes counting up from `first`, wrapping at 256.
 inline Bytes counting_bytes(std::size_t n, unsigned first = 1) {
     Bytes bytes(n);
-    for (std::size_t i = 0; i < n; ++i)
-        bytes[i] = static_cast<unsigned char>(first + i);
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<unsigned char>(first + i);
     return bytes;
 }
 

@@ -23,8 +23,7 @@ TEST(StateFile, ChecksEveryKindOfValue) {
     arch.registers[1] = 5;
     arch.registers[15] = 'A';
     arch.ram[0xA0] = 5;
-    for (int i = 0; i < 4; ++i)
-        arch.ram[0x10 + i] = static_cast<std::uint8_t>(i + 1);
+    for (int i = 0; i < 4; ++i) arch.ram[0x10 + i] = static_cast<std::uint8_t>(i + 1);
     CheckResult result = check_state(expected, arch);
     EXPECT_TRUE(result.mismatches.empty());
     EXPECT_EQ(result.checked, 1 + 1 + 1 + 1 + 1 + 4 + 16);

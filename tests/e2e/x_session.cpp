@@ -53,13 +53,11 @@ Process::Process(const std::vector<std::string>& argv, const Env& env,
     pid_ = fork();
     if (pid_ == 0) {
         if (!working_dir.empty() && chdir(working_dir.c_str()) != 0) _exit(126);
-        for (const auto& [name, value] : env)
-            setenv(name.c_str(), value.c_str(), 1);
+        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
         dup2(out, STDOUT_FILENO);
         close(out);
         std::vector<char*> args;
-        for (const std::string& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
+        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
         args.push_back(nullptr);
         execvp(args[0], args.data());
         _exit(127);
@@ -147,8 +145,7 @@ std::string XServer::run(const std::string& command, int* status) const {
     std::string out;
     char buffer[512];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
     const int raw = pclose(pipe);
     if (status != nullptr) *status = decode_status(raw);
     return out;
