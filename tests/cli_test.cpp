@@ -1,20 +1,15 @@
 // The isa4 command as a user runs it: files in, files and text out, exit statuses.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-namespace {
+#include "tests/scratch_dir.h"
 
-std::string make_scratch_dir() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/isa4-cli-XXXXXX";
-    return mkdtemp(pattern.data()) != nullptr ? pattern : "";
-}
+namespace {
 
 struct Result {
     int status = -1;
@@ -24,9 +19,10 @@ struct Result {
 
 class Isa4Command : public ::testing::Test {
 protected:
-    std::string dir = make_scratch_dir();
+    ScratchDir scratch;
+    const std::string& dir = scratch.dir();
 
-    std::string path(const std::string& name) const { return dir + "/" + name; }
+    std::string path(const std::string& name) const { return scratch.path(name); }
 
     void write(const std::string& name, const std::string& text) const {
         std::ofstream(path(name), std::ios::binary) << text;

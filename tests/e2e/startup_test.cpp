@@ -42,7 +42,8 @@ TEST_F(Workbench, ClosingTheWindowEndsWithStatusZero) {
 }
 
 TEST(StartUp, AVideoDriverThatDoesNotExistGivesOneErrorLine) {
-    Process app({KELVANE_BINARY}, {{"SDL_VIDEODRIVER", "no-such-driver"}}, make_scratch_dir());
+    ScratchDir scratch;
+    Process app({KELVANE_BINARY}, {{"SDL_VIDEODRIVER", "no-such-driver"}}, scratch.dir());
     EXPECT_EQ(app.wait(20s), 255);
     const std::string out = app.output();
     EXPECT_EQ(out.rfind("Error: ", 0), 0u) << out;

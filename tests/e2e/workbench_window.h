@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "tests/e2e/x_session.h"
+#include "tests/scratch_dir.h"
 
 struct Point {
     int x, y;
@@ -92,7 +93,8 @@ inline constexpr Point load_rom_button{670 + 8 + 64 + 8 + 32, rom_filename.y + 2
 class WorkbenchTest : public ::testing::Test {
 protected:
     XServer x;
-    std::string dir = make_scratch_dir();
+    ScratchDir scratch;
+    const std::string& dir = scratch.dir();
     std::unique_ptr<Process> app;
     std::string window;
 

@@ -38,12 +38,6 @@ int decode_status(int raw) {
 
 }  // namespace
 
-std::string make_scratch_dir() {
-    std::string pattern = temp_dir() + "/kelvane-e2e-XXXXXX";
-    char* made = mkdtemp(pattern.data());
-    return made != nullptr ? made : "";
-}
-
 Process::Process(const std::vector<std::string>& argv, const Env& env,
                  const std::string& working_dir) {
     std::string pattern = temp_dir() + "/kelvane-stdout-XXXXXX";

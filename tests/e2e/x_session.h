@@ -3,7 +3,7 @@
 //
 // Usage:
 //   XServer x;                                  // Xvfb on a free display
-//   Process app({KELVANE_BINARY}, {{"DISPLAY", x.display()}}, dir);
+//   Process app({KELVANE_BINARY}, {{"DISPLAY", x.display()}}, working_dir);
 //   std::string id = x.wait_for_window("Kelvane", 20s);
 //   app.signal(SIGTERM);
 //   int status = app.wait(10s);                 // exit status, or -1 on a timeout
@@ -73,6 +73,3 @@ private:
     pid_t pid_ = -1;
     std::string display_;
 };
-
-// A fresh empty directory under the system's temporary directory.
-std::string make_scratch_dir();
