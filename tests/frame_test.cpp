@@ -12,6 +12,7 @@
 
 #include "bench/bench_setup.h"
 #include "machine/cpu_stepper.h"
+#include "machine/instruction.h"
 #include "machine/isa4.h"
 #include "panels/logger.h"
 #include "tests/imgui_harness.h"
@@ -75,6 +76,40 @@ TEST_F(SimulatorWindows, RunAt20StepsPerSecondOnTheCallersClock) {
     EXPECT_NEAR(static_cast<double>(steps), 60.0, 1.0) << "three seconds at 20 steps/s";
     EXPECT_EQ(arch.pc, static_cast<std::uint8_t>(0xFF + steps));
     EXPECT_TRUE(panels.run_control.running);
+}
+
+// A word composed in "(Diss)Assembler" reaches the machine the way a user carries it:
+// read off the word line, typed into the ROM view's "val" and poked, then stepped.
+TEST_F(SimulatorWindows, AComposedWordPokedIntoTheRomExecutesAsItsMenusSay) {
+    SimulatorPanels panels;
+    const ImGuiHarness::Frame frame = [&] {
+        draw_simulator_windows(arch, log, cpu_stepper, &panels);
+    };
+    ui.frames(2, frame);
+
+    // MOVE MR: RAM cell A0 from r7.
+    ui.pick(ui.id("(Diss)Assembler", "opcode"), opcode_menu_move, "MOVE", frame);
+    ui.pick(ui.id("(Diss)Assembler", "Type"), kind_mr, "MR", frame);
+    ui.type("(Diss)Assembler", "dst", "A0", frame);
+    ui.pick(ui.id("(Diss)Assembler", "rhs"), 7, "r7", frame);
+    // The word line, read from the window alone; a whole frame then brings the other
+    // windows back before the next one is typed into.
+    const std::string text = ui.text_of([&] { draw_assembler_panel(panels.assembler); });
+    ui.frame(frame);
+    const auto at = text.find("IC: ");
+    ASSERT_NE(at, std::string::npos) << text;
+    const std::string word = text.substr(at + 4, 5);
+    EXPECT_EQ(word, "5A007");
+
+    ui.type("Program ROM view", "val", word.c_str(), frame);
+    ui.press("Program ROM view", "Poke", frame);
+    ui.type("CPU state", "R7", "5A", frame);
+    ui.press("Computer Architecture state", "Reset CPU", frame);
+    ui.press("Computer Architecture state", "Step", frame);
+
+    EXPECT_EQ(arch.rom[0], 0x5A007u);
+    EXPECT_EQ(arch.pc, 0);
+    EXPECT_EQ(arch.ram[0xA0], 0x5A);
 }
 
 }  // namespace
