@@ -9,14 +9,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/assembler.h"
+#include "cli/cli_io.h"
 #include "cli/disassembler.h"
 #include "cli/runner.h"
 #include "cli/state_file.h"
@@ -30,18 +29,6 @@ constexpr int exit_usage = 2;
 
 void complain(const std::string& file, const std::string& message) {
     std::cerr << file << ": error: " << message << "\n";
-}
-
-// The whole of a text file, or nothing (with a message) if it cannot be read.
-std::optional<std::string> read_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        complain(path, "cannot read the file (" + std::string(std::strerror(errno)) + ")");
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // Prints the diagnostics; true when none of them is an error.
@@ -76,7 +63,7 @@ struct AsmArgs {
 };
 
 int run_asm(const AsmArgs& args) {
-    const auto text = read_text(args.source);
+    const auto text = read_text_input(args.source);
     if (!text) return exit_failed;
     const Assembly assembly = assemble(*text);
     if (!report(args.source, assembly.diagnostics)) {
@@ -120,7 +107,7 @@ struct RamArgs {
 };
 
 int run_ram(const RamArgs& args) {
-    const auto text = read_text(args.data);
+    const auto text = read_text_input(args.data);
     if (!text) return exit_failed;
     const StateFile file = parse_state_file(*text);
     Isa4::Ram ram{};
@@ -158,7 +145,7 @@ const char* reason_text(StopReason reason) {
 }
 
 int check_expectations(const std::string& path, const Isa4& arch) {
-    const auto text = read_text(path);
+    const auto text = read_text_input(path);
     if (!text) return exit_failed;
     const StateFile expected = parse_state_file(*text);
     if (!report(path, expected.diagnostics)) return exit_failed;

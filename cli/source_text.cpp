@@ -1,6 +1,9 @@
 #include "cli/source_text.h"
 
 #include <cctype>
+#include <cstdint>
+
+#include "cli/cli_io.h"
 
 std::string format_diagnostic(const std::string& file, const Diagnostic& d) {
     return file + ":" + std::to_string(d.line) + ":" + std::to_string(d.column) +
@@ -41,6 +44,39 @@ std::optional<unsigned> register_number(std::string_view name) {
     if (d >= '0' && d <= '9') return static_cast<unsigned>(d - '0');
     if (d >= 'a' && d <= 'f') return static_cast<unsigned>(d - 'a' + 10);
     return std::nullopt;
+}
+
+int number_base(std::string_view text, std::size_t& prefix) {
+    prefix = 0;
+    if (text.size() < 2 || text[0] != '0') return 10;
+    const char p = static_cast<char>(std::tolower(static_cast<unsigned char>(text[1])));
+    if (p != 'x' && p != 'b') return 10;
+    prefix = 2;
+    return p == 'x' ? 16 : 2;
+}
+
+namespace {
+
+int digit_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 99;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> digits_value(std::string_view digits, int base) {
+    if (digits.empty()) return std::nullopt;
+    const auto b = static_cast<std::uint64_t>(base);
+    std::uint64_t value = 0;
+    for (const char c : digits) {
+        const int d = digit_value(c);
+        if (d >= base) return std::nullopt;
+        if (value > (UINT64_MAX - static_cast<std::uint64_t>(d)) / b) return std::nullopt;
+        value = value * b + static_cast<std::uint64_t>(d);
+    }
+    return value;
 }
 
 void LineScanner::skip_spaces() {
@@ -89,20 +125,6 @@ bool LineScanner::at_number() const {
     return std::isdigit(static_cast<unsigned char>(c)) || c == '\'';
 }
 
-namespace {
-
-// Digits stop counting past this, so that no input can overflow.
-constexpr std::int64_t too_large = std::int64_t{1} << 40;
-
-int digit_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 99;
-}
-
-}  // namespace
-
 std::optional<std::int64_t> LineScanner::number(std::string& error) {
     skip_spaces();
     if (peek() == '\'') {
@@ -136,32 +158,32 @@ std::optional<std::int64_t> LineScanner::number(std::string& error) {
         return static_cast<std::int64_t>(static_cast<unsigned char>(c));
     }
 
-    int base = 10;
-    if (peek() == '0' && (peek_at(1) == 'x' || peek_at(1) == 'X')) {
-        base = 16;
-        pos_ += 2;
-    } else if (peek() == '0' && (peek_at(1) == 'b' || peek_at(1) == 'B')) {
-        base = 2;
-        pos_ += 2;
-    }
+    const std::size_t typed = pos_;
+    std::size_t prefix = 0;
+    const int base = number_base(text_.substr(pos_), prefix);
+    pos_ += prefix;
     const std::size_t start = pos_;
-    std::int64_t value = 0;
     while (pos_ < text_.size() && std::isalnum(static_cast<unsigned char>(text_[pos_]))) {
         const int d = digit_value(text_[pos_]);
         if (d >= base) {
-            error = std::string("'") + text_[pos_] + "' is not a digit of a " +
+            error = "'" + quote_for_message(text_.substr(pos_, 1)) + "' is not a digit of a " +
                     (base == 16  ? "hex"
                      : base == 2 ? "binary"
                                  : "decimal") +
                     " number";
             return std::nullopt;
         }
-        if (value < too_large) value = value * base + d;
         ++pos_;
     }
     if (pos_ == start) {
         error = base == 16 ? "expected hex digits after 0x" : "expected binary digits after 0b";
         return std::nullopt;
     }
-    return value;
+    const auto value = digits_value(text_.substr(start, pos_ - start), base);
+    if (!value || *value > static_cast<std::uint64_t>(INT64_MAX)) {
+        error = "number " + quote_for_message(text_.substr(typed, pos_ - typed)) +
+                " is out of range";
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(*value);
 }

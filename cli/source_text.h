@@ -66,6 +66,14 @@ private:
     int line_;
 };
 
+// The base of a number written as `text`: 16 after "0x", 2 after "0b" (either case),
+// else 10; `prefix` is the length of the "0x" or "0b". A leading 0 is no octal prefix.
+int number_base(std::string_view text, std::size_t& prefix);
+
+// The value of `digits` in `base`, every digit counted: nothing when it is empty, holds a
+// character that is not a digit of the base, or passes 2^64 - 1.
+std::optional<std::uint64_t> digits_value(std::string_view digits, int base);
+
 bool is_identifier_start(char c);
 bool is_identifier_char(char c);
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -35,18 +36,16 @@ const char* refusal(mode_t mode) {
     return not_a_regular_file;
 }
 
-// Reads at most `bytes.size()` bytes of the regular file `path`; `size` is how many it held.
-template <std::size_t N>
-FileResult read_image(const char* path, std::array<unsigned char, N>& bytes, std::size_t& size) {
-    size = 0;
+// Opens the regular file `path` for reading without blocking; `st` describes it.
+FileResult open_regular(const char* path, int& fd, struct stat& st) {
+    fd = -1;
     if (*path == '\0') return failed(empty_name);
-    struct stat st;
     if (stat(path, &st) != 0) return failed_errno(errno);
     if (const char* why = refusal(st.st_mode)) return failed(why);
 
     // Should the name have become a pipe since the stat, O_NONBLOCK keeps the open from
     // waiting for a writer, and the fstat refuses it.
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return failed_errno(errno);
     FileResult result;
     if (fstat(fd, &st) != 0) {
@@ -54,16 +53,38 @@ FileResult read_image(const char* path, std::array<unsigned char, N>& bytes, std
     } else if (const char* why = refusal(st.st_mode)) {
         result = failed(why);
     }
-    while (result && size < N) {
-        const ssize_t n = read(fd, bytes.data() + size, N - size);
+    if (!result) {
+        close(fd);
+        fd = -1;
+    }
+    return result;
+}
+
+// Reads up to `capacity` bytes from `fd` into `bytes`; `size` is how many it gave.
+FileResult read_up_to(int fd, unsigned char* bytes, std::size_t capacity, std::size_t& size) {
+    size = 0;
+    while (size < capacity) {
+        const ssize_t n = read(fd, bytes + size, capacity - size);
         if (n > 0) {
             size += static_cast<std::size_t>(n);
         } else if (n == 0) {
             break;
         } else if (errno != EINTR) {
-            result = failed_errno(errno);
+            return failed_errno(errno);
         }
     }
+    return {};
+}
+
+// Reads at most `bytes.size()` bytes of the regular file `path`; `size` is how many it held.
+template <std::size_t N>
+FileResult read_image(const char* path, std::array<unsigned char, N>& bytes, std::size_t& size) {
+    size = 0;
+    int fd = -1;
+    struct stat st;
+    FileResult result = open_regular(path, fd, st);
+    if (!result) return result;
+    result = read_up_to(fd, bytes.data(), N, size);
     close(fd);
     return result;
 }
@@ -136,7 +157,25 @@ void sync_directory(const std::string& directory) {
     close(fd);
 }
 
-FileResult write_image(const char* path, const unsigned char* bytes, std::size_t size) {
+// The longest name the directory takes, or the usual 255 when it does not say.
+std::size_t longest_name(const std::string& directory) {
+    const long n = pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
+    return n > 0 ? static_cast<std::size_t>(n) : 255;
+}
+
+// A name for the temporary file beside `target`: ".NAME.XXXXXX", with NAME shortened
+// when the whole would be longer than the directory allows.
+std::string temporary_name(const std::string& directory, const std::string& name) {
+    constexpr std::size_t extra = 8;  // the dot in front and ".XXXXXX"
+    const std::size_t room = longest_name(directory);
+    std::string kept = name;
+    if (kept.size() + extra > room) kept.resize(room > extra ? room - extra : 0);
+    return directory + "." + kept + ".XXXXXX";
+}
+
+}  // namespace
+
+FileResult save_file(const char* path, std::string_view bytes) {
     if (*path == '\0') return failed(empty_name);
     std::string target;
     struct stat st;
@@ -145,16 +184,25 @@ FileResult write_image(const char* path, const unsigned char* bytes, std::size_t
     if (!result) return result;
     if (exists) {
         if (const char* why = refusal(st.st_mode)) return failed(why);
+        // Replacing the file would get past its write protection: refuse wherever
+        // writing it in place would be refused.
+        if (access(target.c_str(), W_OK) != 0) return failed_errno(errno);
     } else if (target.back() == '/') {
         return failed(is_a_directory);
     }
     const mode_t mode = exists ? (st.st_mode & 07777) : new_file_mode();
 
     const std::string directory = directory_part(target);
-    std::string temp = directory + "." + name_part(target) + ".XXXXXX";
+    std::string temp = temporary_name(directory, name_part(target));
     const int fd = mkstemp(temp.data());
     if (fd < 0) return failed_errno(errno);
-    result = write_all(fd, bytes, size);
+    result = write_all(fd, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    if (result && exists && (st.st_uid != geteuid() || st.st_gid != getegid())) {
+        // Keep the old owner and group where the system lets us; failing that, at least
+        // the group. The mode is set afterwards, as a change of owner clears set-id bits.
+        if (fchown(fd, st.st_uid, st.st_gid) != 0)
+            (void)!fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+    }
     if (result && fchmod(fd, mode) != 0) result = failed_errno(errno);
     if (result && fsync(fd) != 0) result = failed_errno(errno);
     if (close(fd) != 0 && result) result = failed_errno(errno);
@@ -165,6 +213,45 @@ FileResult write_image(const char* path, const unsigned char* bytes, std::size_t
         unlink(temp.c_str());
     }
     return result;
+}
+
+FileResult read_file(const char* path, std::string& bytes, std::size_t limit) {
+    bytes.clear();
+    int fd = -1;
+    struct stat st;
+    FileResult result = open_regular(path, fd, st);
+    if (!result) return result;
+    const std::string too_large = "File too large (over " + std::to_string(limit) + " bytes)";
+    // The size from fstat refuses a large file before any of it is read; the reads stop
+    // one byte past the limit, for a file that grows meanwhile.
+    if (static_cast<std::uintmax_t>(st.st_size) > limit) result = failed(too_large.c_str());
+    std::size_t size = 0;
+    while (result) {
+        // Room for the whole file as fstat gave it, then doubling, never past limit + 1.
+        const std::size_t want = size == 0 ? static_cast<std::size_t>(st.st_size) + 1 : 2 * size;
+        bytes.resize(std::min(std::max<std::size_t>(want, 4096), limit + 1));
+        std::size_t got = 0;
+        result = read_up_to(fd, reinterpret_cast<unsigned char*>(bytes.data()) + size,
+                            bytes.size() - size, got);
+        size += got;
+        if (size > limit) result = failed(too_large.c_str());
+        if (size < bytes.size()) break;  // the end of the file
+    }
+    close(fd);
+    bytes.resize(result ? size : 0);
+    return result;
+}
+
+bool same_file(const char* a, const char* b) {
+    struct stat sa, sb;
+    if (stat(a, &sa) != 0 || stat(b, &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+namespace {
+
+FileResult write_image(const char* path, const unsigned char* bytes, std::size_t size) {
+    return save_file(path, std::string_view(reinterpret_cast<const char*>(bytes), size));
 }
 
 }  // namespace

@@ -13,9 +13,12 @@
 //
 // Saving never destroys the old file: the image goes to a temporary file in the same
 // directory, which replaces the target only once every byte is written and the file is
-// closed. The old file's permission bits are kept, a symbolic link is followed to the
-// file it names, and a name that is empty, a directory, or anything else that is not a
-// regular file is refused without being opened.
+// closed. A file the user may not write (one that writing in place would refuse, such as
+// a read-only file of another user) is refused with "Permission denied". The old file's
+// permission bits are kept, and its owner and group where the system allows it. A
+// symbolic link is followed to the file it names, and a name that is empty, a directory,
+// or anything else that is not a regular file is refused without being opened. Any name
+// the directory accepts can be saved: the temporary name is shortened to fit.
 //
 // On failure the memory (load) and the old file (save) are exactly as they were, and the
 // result carries the reason: the system's own text ("No such file or directory") or one
@@ -46,6 +49,21 @@ FileResult load_rom_image(const char* path, Isa4::Rom& rom);
 FileResult save_rom_image(const char* path, const Isa4::Rom& rom);
 FileResult load_ram_image(const char* path, Isa4::Ram& ram);
 FileResult save_ram_image(const char* path, const Isa4::Ram& ram);
+
+// The whole of the regular file `path`, read by the rules of the image loads: only a
+// regular file (a directory, FIFO, device ... is refused by name, "Is a directory" /
+// "Not a regular file"), opened without blocking, every read checked; a file larger
+// than `limit` bytes is refused with "File too large (over N bytes)". An empty name is
+// "Empty file name". On failure `bytes` is empty.
+FileResult read_file(const char* path, std::string& bytes, std::size_t limit);
+
+// Saves `bytes` as `path` by the rules of the image saves above. The ROM and RAM saves
+// are this with the image's bytes.
+FileResult save_file(const char* path, std::string_view bytes);
+
+// True when both names exist and are the same file (device and inode, links followed).
+// Used to refuse an output that would overwrite an input.
+bool same_file(const char* a, const char* b);
 
 // One line for the user: "Save ROM failed: prog.rom (Permission denied)". An empty name
 // is left out: "Save ROM failed: (Empty file name)".
