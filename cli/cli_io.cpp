@@ -79,12 +79,11 @@ CheckedBuffer* err_buffer = nullptr;
 
 void install_checked_output() {
     signal(SIGPIPE, SIG_IGN);
-    static CheckedBuffer out(STDOUT_FILENO, 1 << 16);
-    static CheckedBuffer err(STDERR_FILENO, 1 << 12);
-    out_buffer = &out;
-    err_buffer = &err;
-    std::cout.rdbuf(&out);
-    std::cerr.rdbuf(&err);
+    // Never destroyed: the standard streams flush once more after static objects are gone.
+    out_buffer = new CheckedBuffer(STDOUT_FILENO, 1 << 16);
+    err_buffer = new CheckedBuffer(STDERR_FILENO, 1 << 12);
+    std::cout.rdbuf(out_buffer);
+    std::cerr.rdbuf(err_buffer);
 }
 
 bool output_failed() {
