@@ -187,7 +187,7 @@ private:
             error(line, column, "'" + std::string(name) + "' is a register name, not a label");
             return;
         }
-        if (is_mnemonic(name) || name[0] == '.') {
+        if (is_reserved_name(name)) {
             error(line, column, "'" + std::string(name) + "' cannot be a name");
             return;
         }
@@ -200,6 +200,7 @@ private:
             return;
         }
         symbols_[key] = Symbol{is_label, value, line};
+        out_.symbols.add({std::string(name), value, is_label});
     }
 
     // Gives the statement the next address, if there is one left.
@@ -474,6 +475,10 @@ private:
 };
 
 }  // namespace
+
+bool is_reserved_name(std::string_view name) {
+    return register_number(name) || is_mnemonic(name) || name.empty() || name[0] == '.';
+}
 
 Assembly assemble(std::string_view source) {
     return Assembler().run(source);
