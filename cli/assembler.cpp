@@ -196,7 +196,7 @@ private:
             error(line, column, in_quotes(name) + " is a register name, not a label");
             return;
         }
-        if (is_mnemonic(name) || name[0] == '.') {
+        if (is_reserved_name(name)) {
             error(line, column, in_quotes(name) + " cannot be a name");
             return;
         }
@@ -209,6 +209,8 @@ private:
             return;
         }
         symbols_[key] = Symbol{is_label, value, line};
+        // A constant past 64 bits is an error wherever it is used; it has no value to list.
+        if (!value.too_large) out_.symbols.add({std::string(name), value.value, is_label});
     }
 
     // Gives the statement the next address, if there is one left.
@@ -498,6 +500,10 @@ private:
 };
 
 }  // namespace
+
+bool is_reserved_name(std::string_view name) {
+    return register_number(name) || is_mnemonic(name) || name.empty() || name[0] == '.';
+}
 
 Assembly assemble(std::string_view source) {
     return Assembler().run(source);

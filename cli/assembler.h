@@ -23,12 +23,14 @@
 #include <vector>
 
 #include "cli/source_text.h"
+#include "cli/symbols.h"
 #include "machine/isa4.h"
 
 struct Assembly {
     Isa4::Rom rom{};
     std::vector<Diagnostic> diagnostics;  // errors and warnings, in line order
     int words = 0;                        // statements that placed a word
+    SymbolTable symbols;                  // the labels and .equ constants, as written
 
     bool ok() const {
         for (const Diagnostic& d : diagnostics)
@@ -38,3 +40,7 @@ struct Assembly {
 };
 
 Assembly assemble(std::string_view source);
+
+// True for a name the assembler keeps for itself: a register, a mnemonic, or a name
+// starting with '.' (a directive).
+bool is_reserved_name(std::string_view name);

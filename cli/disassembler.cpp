@@ -1,5 +1,6 @@
 #include "cli/disassembler.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "machine/instruction.h"
@@ -16,16 +17,36 @@ std::string reg(unsigned n) {
     return regs[n & 0xF];
 }
 
-std::string text_of(const Instruction& in) {
+// A RAM address, by a constant's name when `symbols` has one of that value.
+std::string ram_address(unsigned address, const SymbolTable* symbols) {
+    if (symbols != nullptr)
+        if (const NamedValue* n = symbols->constant_of(address)) return "[" + n->name + "]";
+    return format("[0x%02X]", address);
+}
+
+// A JZ operand at `address`, by label where one fits: `JZ name` stores name - 1, and
+// `JZ @name` stores the name's own address (the way to write a halting JZ).
+std::string jz_operand(unsigned imm, unsigned address, const SymbolTable* symbols) {
+    if (symbols != nullptr) {
+        const NamedValue* at = symbols->label_at(imm);
+        const NamedValue* next = symbols->label_at((imm + 1) & 0xFF);
+        if (at != nullptr && (imm == address || next == nullptr)) return "@" + at->name;
+        if (next != nullptr) return next->name;
+    }
+    return format("0x%02X", imm);
+}
+
+std::string text_of(const Instruction& in, unsigned address, const SymbolTable* symbols) {
     switch (in.opcode) {
         case op_add: return "ADD " + reg(in.dst) + ", " + reg(in.lhs) + ", " + reg(in.rhs);
         case op_addi:
             return "ADDI " + reg(in.dst) + ", " + reg(in.lhs) + format(", 0x%02X", in.imm);
-        case op_jz: return format("JZ 0x%02X", in.imm);
+        case op_jz: return "JZ " + jz_operand(in.imm, address, symbols);
         case op_move_rr: return "MOVE " + reg(in.dst) + ", " + reg(in.rhs);
-        case op_move_mr: return format("MOVE [0x%02X], ", in.daddr) + reg(in.rhs);
-        case op_move_rm: return "MOVE " + reg(in.dst) + format(", [0x%02X]", in.imm);
-        case op_move_mm: return format("MOVE [0x%02X], [0x%02X]", in.daddr, in.imm);
+        case op_move_mr: return "MOVE " + ram_address(in.daddr, symbols) + ", " + reg(in.rhs);
+        case op_move_rm: return "MOVE " + reg(in.dst) + ", " + ram_address(in.imm, symbols);
+        case op_move_mm:
+            return "MOVE " + ram_address(in.daddr, symbols) + ", " + ram_address(in.imm, symbols);
         default: return "no operation";
     }
 }
@@ -35,25 +56,37 @@ constexpr int zero_run = 4;
 
 }  // namespace
 
-std::optional<std::string> instruction_text(std::uint32_t word) {
+std::optional<std::string> instruction_text(std::uint32_t word, unsigned address,
+                                            const SymbolTable* symbols) {
     const Instruction in = decode_word(word);
     if (fields_used(in.opcode) == 0) return std::nullopt;
     if (encode_word(in) != word) return std::nullopt;
-    return text_of(in);
+    return text_of(in, address, symbols);
 }
 
-std::string executed_text(std::uint32_t word) {
-    return text_of(decode_word(word));
+std::string executed_text(std::uint32_t word, unsigned address, const SymbolTable* symbols) {
+    return text_of(decode_word(word), address, symbols);
 }
 
-std::string disassemble(const Isa4::Rom& rom, bool every_word) {
+std::string disassemble(const Isa4::Rom& rom, bool every_word, const SymbolTable* symbols) {
     std::string out;
+    const auto labelled = [&](int address) {
+        return symbols != nullptr && symbols->label_at(address) != nullptr;
+    };
+    // Names that are no ROM address stand as constants, so that a listing using them
+    // still assembles.
+    if (symbols != nullptr)
+        for (const NamedValue& n : symbols->names)
+            if (!n.is_label || n.value > 255)
+                out += "        .equ " + n.name +
+                       (n.value < 0 ? format(", -0x%02X\n", static_cast<unsigned>(-n.value))
+                                    : format(", 0x%02X\n", static_cast<unsigned>(n.value)));
     bool need_org = false;
     int address = 0;
     while (address < 256) {
-        if (!every_word && rom[address] == 0) {
+        if (!every_word && rom[address] == 0 && !labelled(address)) {
             int end = address;
-            while (end < 256 && rom[end] == 0) ++end;
+            while (end < 256 && rom[end] == 0 && !labelled(end)) ++end;
             if (end - address >= zero_run || end == 256) {
                 out += format("; %02X..%02X: 00000\n", address, end - 1);
                 address = end;
@@ -63,10 +96,20 @@ std::string disassemble(const Isa4::Rom& rom, bool every_word) {
         }
         if (need_org) out += format("        .org 0x%02X\n", address);
         need_org = false;
+        // Labels as in a source: a short last one on the word's line, others above it.
+        std::string line = "        ";
+        const NamedValue* label = nullptr;
+        if (symbols != nullptr)
+            for (const NamedValue& n : symbols->names) {
+                if (!n.is_label || n.value != address) continue;
+                if (label != nullptr) out += label->name + ":\n";
+                label = &n;
+                line = n.name + ":";
+                line.resize(std::max<std::size_t>(line.size() + 1, 8), ' ');
+            }
 
         const std::uint32_t word = rom[address];
-        const auto text = instruction_text(word);
-        std::string line = "        ";
+        const auto text = instruction_text(word, address, symbols);
         if (text) {
             line += *text;
         } else {
@@ -74,7 +117,7 @@ std::string disassemble(const Isa4::Rom& rom, bool every_word) {
         }
         if (line.size() < 36) line.resize(36, ' ');
         line += format(word > max_word ? "; %02X: %06X" : "; %02X: %05X", address, word);
-        if (!text) line += "  executes as " + executed_text(word);
+        if (!text) line += "  executes as " + executed_text(word, address, symbols);
         const Instruction in = decode_word(word);
         if (in.opcode == op_jz)
             line += in.imm == static_cast<std::uint32_t>(address)

@@ -19,6 +19,7 @@
 #include "cli/assembler.h"
 #include "cli/cli_io.h"
 #include "cli/disassembler.h"
+#include "cli/image_formats.h"
 #include "cli/runner.h"
 #include "cli/state_file.h"
 #include "machine/image_file.h"
@@ -59,15 +60,57 @@ std::string name_check(const std::string& text) {
     return text.empty() ? "a file name cannot be empty" : "";
 }
 
+// --- image formats and symbol files ---
+
+const std::vector<std::string> format_names = {"raw", "ihex", "logisim"};
+
+CLI::Option* add_format_option(CLI::App* cmd, const std::string& flags, std::string& format) {
+    return cmd
+        ->add_option(flags, format,
+                     "image format to write: raw (the workbench's), ihex (Intel HEX) or "
+                     "logisim (v2.0 raw); default raw")
+        ->check(CLI::IsMember(format_names))
+        ->type_name("FORMAT");
+}
+
+ImageFormat format_of(const std::string& name) {
+    return format_from_name(name).value_or(ImageFormat::raw);
+}
+
+// Prints `error` when `ok` is false; the exit status for it.
+int status_of(bool ok, const std::string& error) {
+    if (!ok) std::cerr << error << "\n";
+    return ok ? exit_ok : exit_failed;
+}
+
+// Reads the symbol file `path` into `symbols`; false (with messages) when it has faults.
+bool load_symbols(const std::string& path, SymbolTable& symbols) {
+    if (path.empty()) return true;
+    const auto text = read_text_input(path);
+    if (!text) return false;
+    std::vector<Diagnostic> diagnostics;
+    symbols = parse_symbol_file(*text, diagnostics);
+    return report(path, diagnostics);
+}
+
 // --- isa4 asm ---
 
 struct AsmArgs {
     std::string source;
     std::string output;
+    std::string format = "raw";
+    std::string symbols;
 };
 
 int run_asm(const AsmArgs& args) {
     if (!output_clear_of_inputs(args.output, {args.source})) return exit_failed;
+    if (!args.symbols.empty()) {
+        if (args.symbols == args.output || same_file(args.symbols.c_str(), args.output.c_str())) {
+            complain(args.symbols, "the symbol file and the image are the same file");
+            return exit_usage;
+        }
+        if (!output_clear_of_inputs(args.symbols, {args.source})) return exit_failed;
+    }
     const auto text = read_text_input(args.source);
     if (!text) return exit_failed;
     const Assembly assembly = assemble(*text);
@@ -78,12 +121,13 @@ int run_asm(const AsmArgs& args) {
                   << "; no image written\n";
         return exit_failed;
     }
-    const FileResult saved = save_rom_image(args.output.c_str(), assembly.rom);
-    if (!saved) {
-        complain(args.output, "cannot write the ROM image (" + saved.reason + ")");
-        return exit_failed;
-    }
-    return exit_ok;
+    std::string error;
+    if (!save_rom_as(args.output, format_of(args.format), assembly.rom, error))
+        return status_of(false, error);
+    if (args.symbols.empty()) return exit_ok;
+    const FileResult saved = save_file(args.symbols.c_str(), symbol_file_text(assembly.symbols));
+    if (!saved) complain(args.symbols, "cannot write the symbol file (" + saved.reason + ")");
+    return saved ? exit_ok : exit_failed;
 }
 
 // --- isa4 dis ---
@@ -91,16 +135,17 @@ int run_asm(const AsmArgs& args) {
 struct DisArgs {
     std::string image;
     bool every_word = false;
+    std::string symbols;
 };
 
 int run_dis(const DisArgs& args) {
     Isa4::Rom rom{};
-    const FileResult loaded = load_rom_image(args.image.c_str(), rom);
-    if (!loaded) {
-        complain(args.image, "cannot load the ROM image (" + loaded.reason + ")");
-        return exit_failed;
-    }
-    std::cout << "; " << args.image << "\n" << disassemble(rom, args.every_word);
+    std::string error;
+    if (!load_rom_any(args.image, rom, error)) return status_of(false, error);
+    SymbolTable symbols;
+    if (!load_symbols(args.symbols, symbols)) return exit_failed;
+    std::cout << "; " << args.image << "\n"
+              << disassemble(rom, args.every_word, args.symbols.empty() ? nullptr : &symbols);
     return exit_ok;
 }
 
@@ -109,6 +154,7 @@ int run_dis(const DisArgs& args) {
 struct RamArgs {
     std::string data;
     std::string output;
+    std::string format = "raw";
 };
 
 int run_ram(const RamArgs& args) {
@@ -119,12 +165,8 @@ int run_ram(const RamArgs& args) {
     Isa4::Ram ram{};
     if (!report(args.data, file.diagnostics) || !report(args.data, apply_ram_entries(file, ram)))
         return exit_failed;
-    const FileResult saved = save_ram_image(args.output.c_str(), ram);
-    if (!saved) {
-        complain(args.output, "cannot write the RAM image (" + saved.reason + ")");
-        return exit_failed;
-    }
-    return exit_ok;
+    std::string error;
+    return status_of(save_ram_as(args.output, format_of(args.format), ram, error), error);
 }
 
 // --- isa4 run ---
@@ -140,6 +182,8 @@ struct RunArgs {
     bool trace = false;
     bool quiet = false;
     std::string save_ram;
+    std::string save_format = "raw";
+    std::string symbols;
     std::string expect;
 };
 
@@ -179,21 +223,15 @@ int check_expectations(const std::string& path, const Isa4& arch) {
 
 int run_run(const RunArgs& args) {
     if (!args.save_ram.empty() &&
-        !output_clear_of_inputs(args.save_ram, {args.image, args.ram, args.expect}))
+        !output_clear_of_inputs(args.save_ram, {args.image, args.ram, args.expect, args.symbols}))
         return exit_failed;
     Isa4 arch{};
-    const FileResult rom = load_rom_image(args.image.c_str(), arch.rom);
-    if (!rom) {
-        complain(args.image, "cannot load the ROM image (" + rom.reason + ")");
-        return exit_failed;
-    }
-    if (!args.ram.empty()) {
-        const FileResult ram = load_ram_image(args.ram.c_str(), arch.ram);
-        if (!ram) {
-            complain(args.ram, "cannot load the RAM image (" + ram.reason + ")");
-            return exit_failed;
-        }
-    }
+    std::string error;
+    if (!load_rom_any(args.image, arch.rom, error) ||
+        (!args.ram.empty() && !load_ram_any(args.ram, arch.ram, error)))
+        return status_of(false, error);
+    SymbolTable symbols;
+    if (!load_symbols(args.symbols, symbols)) return exit_failed;
 
     RunLimits limits;
     limits.max_steps = args.steps;
@@ -213,7 +251,8 @@ int run_run(const RunArgs& args) {
         }
         return !output_failed();
     };
-    const RunOutcome outcome = run_machine(arch, limits, args.trace ? print_line : TraceReceiver());
+    const RunOutcome outcome = run_machine(arch, limits, args.trace ? print_line : TraceReceiver(),
+                                           args.symbols.empty() ? nullptr : &symbols);
     if (outcome.cut_short) return exit_failed;
 
     char stop[120];
@@ -239,16 +278,38 @@ int run_run(const RunArgs& args) {
         status = exit_failed;
     }
 
-    if (!args.save_ram.empty()) {
-        const FileResult saved = save_ram_image(args.save_ram.c_str(), arch.ram);
-        if (!saved) {
-            complain(args.save_ram, "cannot write the RAM image (" + saved.reason + ")");
-            status = exit_failed;
-        }
-    }
+    if (!args.save_ram.empty() &&
+        status_of(save_ram_as(args.save_ram, format_of(args.save_format), arch.ram, error),
+                  error) != exit_ok)
+        status = exit_failed;
     if (!args.expect.empty() && check_expectations(args.expect, arch) != exit_ok)
         status = exit_failed;
     return status;
+}
+
+// --- isa4 convert ---
+
+struct ConvertArgs {
+    std::string input;
+    std::string output;
+    std::string format;
+    bool ram = false;
+};
+
+int run_convert(const ConvertArgs& args) {
+    if (!output_clear_of_inputs(args.output, {args.input})) return exit_failed;
+    std::string error;
+    bool ok = false;
+    if (args.ram) {
+        Isa4::Ram ram{};
+        ok = load_ram_any(args.input, ram, error) &&
+             save_ram_as(args.output, format_of(args.format), ram, error);
+    } else {
+        Isa4::Rom rom{};
+        ok = load_rom_any(args.input, rom, error) &&
+             save_rom_as(args.output, format_of(args.format), rom, error);
+    }
+    return status_of(ok, error);
 }
 
 int run_command(int argc, char** argv) {
@@ -266,12 +327,17 @@ int run_command(int argc, char** argv) {
     asm_cmd->add_option("-o,--output", asm_args.output, "ROM image to write")
         ->required()
         ->check(named)->type_name("IMAGE");
+    add_format_option(asm_cmd, "--format", asm_args.format);
+    asm_cmd->add_option("--symbols", asm_args.symbols, "write the labels and constants to FILE")
+        ->check(named)->type_name("FILE");
 
     DisArgs dis_args;
     CLI::App* dis_cmd =
         app.add_subcommand("dis", "List a ROM image as assembly that asm reads back");
     dis_cmd->add_option("IMAGE", dis_args.image, "ROM image")->required()->check(named)->type_name("FILE");
     dis_cmd->add_flag("-a,--all", dis_args.every_word, "list every word, zero runs included");
+    dis_cmd->add_option("--symbols", dis_args.symbols, "show the names of this symbol file")
+        ->check(named)->type_name("FILE");
 
     RamArgs ram_args;
     CLI::App* ram_cmd = app.add_subcommand("ram", "Build a RAM image (256 bytes) from cell values");
@@ -281,6 +347,7 @@ int run_command(int argc, char** argv) {
     ram_cmd->add_option("-o,--output", ram_args.output, "RAM image to write")
         ->required()
         ->check(named)->type_name("IMAGE");
+    add_format_option(ram_cmd, "--format", ram_args.format);
 
     RunArgs run_args;
     CLI::App* run_cmd = app.add_subcommand(
@@ -298,12 +365,28 @@ int run_command(int argc, char** argv) {
     run_cmd->add_option("--break", run_args.breaks, "stop before the word at ADDR executes")
         ->check(CLI::Validator(address_check, "", "address"))
         ->type_name("ADDR");
-    run_cmd->add_flag("--trace", run_args.trace, "print one line per step");
+    CLI::Option* trace = run_cmd->add_flag("--trace", run_args.trace, "print one line per step");
     run_cmd->add_flag("-q,--quiet", run_args.quiet, "leave out the final state");
     run_cmd->add_option("--save-ram", run_args.save_ram, "write the final RAM to this image")
         ->check(named)->type_name("IMAGE");
+    add_format_option(run_cmd, "--format", run_args.save_format)->needs("--save-ram");
+    run_cmd->add_option("--symbols", run_args.symbols, "show the names of this symbol file")
+        ->needs(trace)
+        ->check(named)->type_name("FILE");
     run_cmd->add_option("--expect", run_args.expect, "check the final state against this file")
         ->check(named)->type_name("FILE");
+
+    ConvertArgs convert_args;
+    CLI::App* convert_cmd = app.add_subcommand(
+        "convert", "Convert a ROM (or RAM) image between the raw, ihex and logisim formats");
+    convert_cmd->add_option("IN", convert_args.input, "image to read (any format)")
+        ->required()
+        ->check(named)->type_name("IMAGE");
+    convert_cmd->add_option("-o,--output", convert_args.output, "image to write")
+        ->required()
+        ->check(named)->type_name("IMAGE");
+    add_format_option(convert_cmd, "--to", convert_args.format)->required();
+    convert_cmd->add_flag("--ram", convert_args.ram, "the images are RAM images (256 cells)");
 
     try {
         app.parse(argc, argv);
@@ -317,6 +400,7 @@ int run_command(int argc, char** argv) {
     if (asm_cmd->parsed()) return run_asm(asm_args);
     if (dis_cmd->parsed()) return run_dis(dis_args);
     if (ram_cmd->parsed()) return run_ram(ram_args);
+    if (convert_cmd->parsed()) return run_convert(convert_args);
     return run_run(run_args);
 }
 

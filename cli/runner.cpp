@@ -18,7 +18,14 @@ std::string change(const std::string& what, unsigned from, unsigned to) {
     return what + " " + hex2(from) + " -> " + hex2(to);
 }
 
-std::string effect(const Isa4& before, const Isa4& after, bool go_on) {
+// " (name)" for a labelled address, else nothing.
+std::string label_of(unsigned address, const SymbolTable* symbols) {
+    const NamedValue* n = symbols != nullptr ? symbols->label_at(address) : nullptr;
+    return n != nullptr ? " (" + n->name + ")" : "";
+}
+
+std::string effect(const Isa4& before, const Isa4& after, bool go_on,
+                   const SymbolTable* symbols) {
     const std::uint8_t at = after.pc;
     const Instruction in = decode_word(before.rom[static_cast<std::uint8_t>(before.pc + 1)]);
     switch (in.opcode) {
@@ -30,7 +37,8 @@ std::string effect(const Isa4& before, const Isa4& after, bool go_on) {
             if (!go_on) return "halt: z set and the JZ jumps onto itself";
             if (!before.z) return "not taken (z clear)";
             return "jump: pc " + hex2(static_cast<std::uint8_t>(before.pc + 1)) + " -> " +
-                   hex2(at) + ", next " + hex2(static_cast<std::uint8_t>(at + 1));
+                   hex2(at) + ", next " + hex2(static_cast<std::uint8_t>(at + 1)) +
+                   label_of(static_cast<std::uint8_t>(at + 1), symbols);
         case op_move_rr:
         case op_move_rm:
             if (in.dst == 0) return "nothing (MOVE never writes r0)";
@@ -44,16 +52,21 @@ std::string effect(const Isa4& before, const Isa4& after, bool go_on) {
 
 }  // namespace
 
-RunOutcome run_machine(Isa4& arch, const RunLimits& limits, std::string* trace) {
-    if (trace == nullptr) return run_machine(arch, limits, TraceReceiver());
-    return run_machine(arch, limits, [trace](const std::string& line) {
-        *trace += line;
-        *trace += '\n';
-        return true;
-    });
+RunOutcome run_machine(Isa4& arch, const RunLimits& limits, std::string* trace,
+                       const SymbolTable* symbols) {
+    if (trace == nullptr) return run_machine(arch, limits, TraceReceiver(), symbols);
+    return run_machine(
+        arch, limits,
+        [trace](const std::string& line) {
+            *trace += line;
+            *trace += '\n';
+            return true;
+        },
+        symbols);
 }
 
-RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver& trace) {
+RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver& trace,
+                       const SymbolTable* symbols) {
     RunOutcome outcome;
     while (outcome.steps < limits.max_steps) {
         if (limits.breakpoints[static_cast<std::uint8_t>(arch.pc + 1)]) {
@@ -63,7 +76,7 @@ RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver&
         const Isa4 before = trace ? arch : Isa4{};
         const bool go_on = arch.step();
         outcome.steps++;
-        if (trace && !trace(trace_line(outcome.steps, before, arch, go_on))) {
+        if (trace && !trace(trace_line(outcome.steps, before, arch, go_on, symbols))) {
             outcome.cut_short = true;
             return outcome;
         }
@@ -76,15 +89,19 @@ RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver&
     return outcome;
 }
 
-std::string trace_line(std::uint64_t step, const Isa4& before, const Isa4& after, bool go_on) {
+std::string trace_line(std::uint64_t step, const Isa4& before, const Isa4& after, bool go_on,
+                       const SymbolTable* symbols) {
     const std::uint8_t address = static_cast<std::uint8_t>(before.pc + 1);
     const std::uint32_t word = before.rom[address];
     char head[64];
     std::snprintf(head, sizeof head, "%6llu  %02X  %05X  ", static_cast<unsigned long long>(step),
                   address, word);
-    std::string line = head + executed_text(word);
+    std::string line = head;
+    if (const NamedValue* n = symbols != nullptr ? symbols->label_at(address) : nullptr)
+        line += n->name + ": ";
+    line += executed_text(word, address, symbols);
     if (line.size() < 48) line.resize(48, ' ');
-    return line + "  " + effect(before, after, go_on);
+    return line + "  " + effect(before, after, go_on, symbols);
 }
 
 std::string state_text(const Isa4& arch) {

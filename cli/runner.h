@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "cli/symbols.h"
 #include "machine/isa4.h"
 
 enum class StopReason { halt, breakpoint, step_limit };
@@ -24,18 +25,23 @@ struct RunOutcome {
 
 // Steps `arch` as it stands (the caller resets it). A breakpoint is checked before every
 // step, the first one included; a halting JZ counts as a step and leaves pc on the JZ.
-// Each step's trace line goes to `trace` when it is given.
-RunOutcome run_machine(Isa4& arch, const RunLimits& limits, std::string* trace = nullptr);
+// Each step's trace line goes to `trace` when it is given, with the names of `symbols`.
+RunOutcome run_machine(Isa4& arch, const RunLimits& limits, std::string* trace = nullptr,
+                       const SymbolTable* symbols = nullptr);
 
 // The same, handing each trace line (without its line end) to `trace_line` as the step
 // is done, so that nothing builds up however long the run. When it returns false, the
 // run stops there with `cut_short` set.
 using TraceReceiver = std::function<bool(const std::string& line)>;
-RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver& trace_line);
+RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver& trace_line,
+                       const SymbolTable* symbols = nullptr);
 
 // One line of a trace: step number, address, word, what it executes as, and what it
 // changed, e.g. "     3  02  20010  JZ 0x10                  jump: pc 02 -> 10, next 11".
-std::string trace_line(std::uint64_t step, const Isa4& before, const Isa4& after, bool go_on);
+// With `symbols`, a labelled word's text starts with "name: ", JZ targets and RAM
+// addresses show by name, and a jump's next word by its label: "next 11 (loop)".
+std::string trace_line(std::uint64_t step, const Isa4& before, const Isa4& after, bool go_on,
+                       const SymbolTable* symbols = nullptr);
 
 // pc and z, the sixteen registers, and the RAM dump with the workbench's header and rows.
 std::string state_text(const Isa4& arch);

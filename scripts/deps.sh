@@ -8,6 +8,7 @@ packages=(
     libsdl2-dev libimgui-dev libgl-dev  # the workbench: SDL2, Dear ImGui 1.86, OpenGL
     libgl1-mesa-dri libglx-mesa0        # software OpenGL, for the window under Xvfb
     libcli11-dev                        # the isa4 command line
+    binutils srecord                    # Intel HEX tools the isa4 tests check against
     libgtest-dev libbenchmark-dev       # tests and benchmarks
     xvfb xdotool libx11-dev             # end-to-end tests under a private X server
 )

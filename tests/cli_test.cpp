@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -175,6 +176,82 @@ TEST_F(Isa4Command, MissingFilesAreProgramFailures) {
         << r.err;
     EXPECT_EQ(isa4("asm missing.s -o x.rom").status, 1);
     EXPECT_EQ(isa4("dis missing.rom").status, 1);
+}
+
+// A ROM with words that use bits 23..20, a zero run and a last word, written in every
+// format, read back by isa4 and turned into the raw image by Debian's Intel HEX tools.
+TEST_F(Isa4Command, EveryFormatHoldsTheSameWordsAndIntelHexToolsAgree) {
+    write("p.s", "start: ADDI r1, r0, 5\n.word 0xF3ABCD, 0x100000\n.org 0xFF\nJZ start\n");
+    ASSERT_EQ(isa4("asm p.s -o p.rom").status, 0);
+    for (const char* format : {"ihex", "logisim", "raw"}) {
+        const std::string f(format);
+        ASSERT_EQ(isa4("asm p.s -o p." + f + " --format " + f).status, 0) << format;
+        for (const char* to : {"raw", "ihex", "logisim"}) {
+            const Result r = isa4("convert p." + f + " -o q." + to + " --to " + to);
+            ASSERT_EQ(r.status, 0) << r.err;
+            ASSERT_EQ(isa4("convert q." + std::string(to) + " -o back.rom --to raw").status, 0);
+            EXPECT_EQ(read("back.rom"), read("p.rom")) << format << " -> " << to;
+        }
+    }
+    EXPECT_EQ(read("p.logisim").substr(0, 9), "v2.0 raw\n");
+    ASSERT_EQ(std::system(("cd '" + dir + "' && objcopy -I ihex -O binary p.ihex o.bin && "
+                           "srec_cat p.ihex -Intel -o s.bin -Binary && "
+                           "objcopy -I binary -O ihex p.rom o.hex && "
+                           "srec_cat p.rom -Binary -o s.hex -Intel").c_str()),
+              0);
+    EXPECT_EQ(read("o.bin"), read("p.rom"));
+    EXPECT_EQ(read("s.bin"), read("p.rom"));
+    for (const char* hex : {"o.hex", "s.hex"}) {
+        ASSERT_EQ(isa4(std::string("convert ") + hex + " -o t.rom --to raw").status, 0) << hex;
+        EXPECT_EQ(read("t.rom"), read("p.rom")) << hex;
+    }
+}
+
+TEST_F(Isa4Command, FaultyTextImagesAreRefusedWithTheirLineAndNothingIsWritten) {
+    const struct {
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {":0100000001FE\n:0100000001FF\n", "f:2: error: bad checksum"},
+        {":00000006FA\n", "f:1: error: unknown record type 06"},
+        {":0103000001FB\n", "f:1: error: address 0x0300 is beyond"},
+        {":0100000001F\n", "f:1: error: odd number of hex digits"},
+        {"v2.0 raw\n1000000\n", "f:2: error: value 1000000 is too wide"},
+        {"v2.0 raw\n# many\n257*0\n", "f:3: error: a repeat count is 1 to 256"},
+        {"v2.0 raw\n256*0 1\n", "f:2: error: more than 256 values"},
+        {"v2.0 raw\n12 x3\n", "f:2: error: 'x' is not a hex digit"},
+    };
+    for (const auto& c : cases) {
+        write("f", c.text);
+        std::remove(path("out.rom").c_str());
+        const Result r = isa4("convert f -o out.rom --to raw");
+        EXPECT_EQ(r.status, 1) << c.text;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.text << r.err;
+        EXPECT_TRUE(read("out.rom").empty()) << c.text;
+    }
+}
+
+TEST_F(Isa4Command, SymbolsNameLabelsInListingsAndTracesAndTheListingReassembles) {
+    write("p.s", ".equ cell, 0x10\nloop: MOVE [cell], r1\n ADDI r0, r0, 0\n JZ done\n"
+                 " JZ loop\ndone: JZ @done\n");
+    ASSERT_EQ(isa4("asm p.s -o p.hex --format ihex --symbols p.sym").status, 0);
+    EXPECT_EQ(read("p.sym"), "# isa4 symbols: name address; \"equ\" marks a constant\n"
+                             "loop 0x00\ndone 0x04\ncell 0x10 equ\n");
+    Result r = isa4("dis p.hex --symbols p.sym");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("loop:   MOVE [cell], r1"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("done:   JZ @done"), std::string::npos) << r.out;
+    write("back.s", r.out);
+    ASSERT_EQ(isa4("asm back.s -o back.hex --format ihex").status, 0);
+    EXPECT_EQ(read("back.hex"), read("p.hex"));
+    r = isa4("run p.hex --trace --symbols p.sym --quiet");
+    EXPECT_NE(r.out.find("JZ done"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("next 04 (done)"), std::string::npos) << r.out;
+    write("bad.sym", "r1 0x00\nok 0x200\n");
+    r = isa4("dis p.hex --symbols bad.sym");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("bad.sym:1:1: error"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("bad.sym:2:4: error: a label's address"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -1,0 +1,478 @@
+#include "cli/image_formats.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <type_traits>
+#include <vector>
+
+#include "cli/cli_io.h"
+#include "machine/image_file.h"
+#include "machine/instruction.h"
+
+namespace {
+
+constexpr std::string_view logisim_header = "v2.0 raw";
+constexpr std::size_t ihex_record_bytes = 16;
+constexpr int logisim_values_per_line = 8;
+// Runs at least this long are written as "N*value", as Logisim itself writes them.
+constexpr int logisim_min_run = 4;
+
+std::size_t raw_size(MemoryKind kind) {
+    return kind == MemoryKind::rom ? rom_image_size : ram_image_size;
+}
+
+std::uint32_t max_value(MemoryKind kind) {
+    return kind == MemoryKind::rom ? 0xFFFFFF : 0xFF;
+}
+
+const char* memory_name(MemoryKind kind) {
+    return kind == MemoryKind::rom ? "ROM" : "RAM";
+}
+
+std::string hex(const char* fmt, unsigned long v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, fmt, v);
+    return buf;
+}
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
+    while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// The first line of `bytes`, without its line end, or nothing when no line end comes
+// within `limit` bytes.
+std::optional<std::string_view> first_line(std::string_view bytes, std::size_t limit) {
+    const std::size_t end = bytes.substr(0, limit).find('\n');
+    if (end == std::string_view::npos) {
+        if (bytes.size() > limit) return std::nullopt;
+        return bytes;
+    }
+    return bytes.substr(0, end);
+}
+
+// A byte in a message: printable as itself, anything else as \xNN.
+std::string shown(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x21 && u < 0x7F) return std::string(1, c);
+    return hex("\\x%02x", u);
+}
+
+// --- raw ---
+
+std::string encode_raw(MemoryKind kind, const std::array<std::uint32_t, 256>& values) {
+    std::string out;
+    for (std::uint32_t v : values) {
+        if (kind == MemoryKind::rom) {
+            out += static_cast<char>(v >> 16 & 0xFF);
+            out += static_cast<char>(v >> 8 & 0xFF);
+        }
+        out += static_cast<char>(v & 0xFF);
+    }
+    return out;
+}
+
+// The values whose bytes `held_bytes` marks in full.
+void take_raw_bytes(const std::vector<unsigned char>& bytes, const std::vector<bool>& held_bytes,
+                    MemoryKind kind, ImageContent& content) {
+    const std::size_t width = kind == MemoryKind::rom ? 3 : 1;
+    for (std::size_t k = 0; k < 256; ++k) {
+        std::uint32_t v = 0;
+        bool whole = true;
+        for (std::size_t b = 0; b < width; ++b) {
+            whole = whole && held_bytes[width * k + b];
+            v = v << 8 | bytes[width * k + b];
+        }
+        if (!whole) continue;
+        content.values[k] = v;
+        content.held[k] = true;
+    }
+}
+
+void decode_raw(std::string_view bytes, MemoryKind kind, ImageContent& content) {
+    const std::size_t size = std::min(bytes.size(), raw_size(kind));
+    std::vector<unsigned char> image(raw_size(kind));
+    std::vector<bool> held(raw_size(kind));
+    for (std::size_t i = 0; i < size; ++i) {
+        image[i] = static_cast<unsigned char>(bytes[i]);
+        held[i] = true;
+    }
+    take_raw_bytes(image, held, kind, content);
+}
+
+// --- Intel HEX ---
+
+std::string encode_ihex(MemoryKind kind, const std::array<std::uint32_t, 256>& values) {
+    const std::string image = encode_raw(kind, values);
+    std::string out;
+    for (std::size_t at = 0; at < image.size(); at += ihex_record_bytes) {
+        const std::size_t n = std::min(ihex_record_bytes, image.size() - at);
+        unsigned sum = static_cast<unsigned>(n + (at >> 8) + (at & 0xFF));
+        out += hex(":%02lX", n) + hex("%04lX", at) + "00";
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto b = static_cast<unsigned char>(image[at + i]);
+            sum += b;
+            out += hex("%02lX", b);
+        }
+        out += hex("%02lX\n", (0x100 - (sum & 0xFF)) & 0xFF);
+    }
+    return out + ":00000001FF\n";
+}
+
+class IhexReader {
+public:
+    IhexReader(MemoryKind kind, ImageContent& content, ImageFault& fault)
+        : kind_(kind), content_(content), fault_(fault), image_(raw_size(kind)),
+          held_(raw_size(kind)) {}
+
+    bool read(std::string_view text) {
+        int line = 0;
+        bool ended = false;
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = text.find('\n', start);
+            if (end == std::string_view::npos) end = text.size();
+            const std::string_view record = trim(text.substr(start, end - start));
+            start = end + 1;
+            ++line;
+            if (record.empty()) continue;
+            if (ended) return fail(line, "text after the end-of-file record");
+            if (!read_record(record, line, ended)) return false;
+        }
+        take_raw_bytes(image_, held_, kind_, content_);
+        return true;
+    }
+
+private:
+    MemoryKind kind_;
+    ImageContent& content_;
+    ImageFault& fault_;
+    std::vector<unsigned char> image_;
+    std::vector<bool> held_;
+    unsigned long base_ = 0;  // from the extended address records
+
+    bool fail(int line, std::string message) {
+        fault_ = {line, std::move(message)};
+        return false;
+    }
+
+    bool read_record(std::string_view record, int line, bool& ended) {
+        if (record[0] != ':')
+            return fail(line, "expected a record starting with ':', found '" + shown(record[0]) +
+                                  "'");
+        std::vector<unsigned> bytes;
+        for (std::size_t i = 1; i < record.size(); i += 2) {
+            const int hi = hex_digit(record[i]);
+            if (hi < 0) return fail(line, "'" + shown(record[i]) + "' is not a hex digit");
+            if (i + 1 == record.size())
+                return fail(line, "odd number of hex digits (a record is whole bytes)");
+            const int lo = hex_digit(record[i + 1]);
+            if (lo < 0) return fail(line, "'" + shown(record[i + 1]) + "' is not a hex digit");
+            bytes.push_back(static_cast<unsigned>(hi << 4 | lo));
+        }
+        if (bytes.size() < 5)
+            return fail(line, "record too short (at least a count, address, type and checksum)");
+        const unsigned count = bytes[0];
+        if (bytes.size() != count + 5)
+            return fail(line, "the record's count says " + std::to_string(count) +
+                                  " data bytes, it holds " + std::to_string(bytes.size() - 5));
+        unsigned sum = 0;
+        for (std::size_t i = 0; i + 1 < bytes.size(); ++i) sum += bytes[i];
+        const unsigned expected = (0x100 - (sum & 0xFF)) & 0xFF;
+        if (bytes.back() != expected)
+            return fail(line, "bad checksum " + hex("%02lX", bytes.back()) + " (the record's bytes "
+                                  "give " + hex("%02lX", expected) + ")");
+
+        const unsigned long address = bytes[1] << 8 | bytes[2];
+        const unsigned type = bytes[3];
+        const unsigned* data = bytes.data() + 4;
+        switch (type) {
+            case 0x00:  // data
+                for (unsigned i = 0; i < count; ++i) {
+                    const unsigned long at = base_ + address + i;
+                    if (at >= image_.size())
+                        return fail(line, "address " + hex("0x%04lX", at) + " is beyond the " +
+                                              std::to_string(image_.size()) + "-byte " +
+                                              memory_name(kind_) + " image");
+                    image_[at] = static_cast<unsigned char>(data[i]);
+                    held_[at] = true;
+                }
+                return true;
+            case 0x01:  // end of file
+                if (count != 0) return fail(line, "an end-of-file record holds no data");
+                ended = true;
+                return true;
+            case 0x02:  // extended segment address: base = value * 16
+            case 0x04:  // extended linear address: base = value << 16
+                if (count != 2) return fail(line, "an extended address record holds 2 bytes");
+                base_ = static_cast<unsigned long>(data[0] << 8 | data[1]) << (type == 2 ? 4 : 16);
+                return true;
+            case 0x03:  // start segment address, of no meaning for a memory image
+            case 0x05:  // start linear address, likewise
+                if (count != 4) return fail(line, "a start address record holds 4 bytes");
+                return true;
+            default:
+                return fail(line, "unknown record type " + hex("%02lX", type) +
+                                      " (expected 00 to 05)");
+        }
+    }
+};
+
+// --- Logisim v2.0 raw ---
+
+std::string encode_logisim(MemoryKind kind, const std::array<std::uint32_t, 256>& values) {
+    std::string out(logisim_header);
+    out += "\n";
+    if (kind == MemoryKind::rom) {
+        bool wide = false;
+        for (std::uint32_t v : values) wide = wide || v > max_word;
+        out += wide ? "# isa4 ROM: 256 words, one per address. Some words use bits 23..20: load "
+                      "into a ROM of 8 address bits and 24 data bits.\n"
+                    : "# isa4 ROM: 256 words, one per address. Load into a ROM of 8 address bits "
+                      "and 20 data bits.\n";
+    } else {
+        out += "# isa4 RAM: 256 cells, one per address. Load into a RAM or ROM of 8 address "
+               "bits and 8 data bits.\n";
+    }
+    int on_line = 0;
+    for (std::size_t k = 0; k < values.size();) {
+        std::size_t end = k + 1;
+        while (end < values.size() && values[end] == values[k]) ++end;
+        const std::size_t run = end - k;
+        if (run >= logisim_min_run) {
+            out += std::to_string(run) + "*" + hex("%lx", values[k]);
+            k = end;
+        } else {
+            out += hex("%lx", values[k]);
+            ++k;
+        }
+        ++on_line;
+        const bool last = k == values.size();
+        out += on_line == logisim_values_per_line || last ? "\n" : " ";
+        if (on_line == logisim_values_per_line) on_line = 0;
+    }
+    return out;
+}
+
+// A hex value of a Logisim file, at most `max`; nothing when it is not one or too wide.
+bool logisim_value(std::string_view digits, std::uint32_t max, std::uint32_t& value,
+                   std::string& problem) {
+    if (digits.empty()) {
+        problem = "expected a hex value after '*'";
+        return false;
+    }
+    std::uint64_t v = 0;
+    for (char c : digits) {
+        const int d = hex_digit(c);
+        if (d < 0) {
+            problem = "'" + shown(c) + "' is not a hex digit";
+            return false;
+        }
+        v = v * 16 + static_cast<unsigned>(d);
+        if (v > max) {
+            problem = "value " + std::string(digits.substr(0, 16)) +
+                      (digits.size() > 16 ? "..." : "") + " is too wide (at most " +
+                      hex("%lx", max) + ")";
+            return false;
+        }
+    }
+    value = static_cast<std::uint32_t>(v);
+    return true;
+}
+
+bool decode_logisim(std::string_view text, MemoryKind kind, ImageContent& content,
+                    ImageFault& fault) {
+    std::size_t address = 0;
+    int line = 0;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view rest = text.substr(start, end - start);
+        start = end + 1;
+        if (++line == 1) continue;  // the header, which detection has seen
+        rest = rest.substr(0, rest.find('#'));
+        while (!(rest = trim(rest)).empty()) {
+            std::size_t token_end = 0;
+            while (token_end < rest.size() && !is_space(rest[token_end])) ++token_end;
+            const std::string_view token = rest.substr(0, token_end);
+            rest.remove_prefix(token_end);
+
+            std::uint64_t count = 1;
+            std::string_view digits = token;
+            if (const auto star = token.find('*'); star != std::string_view::npos) {
+                count = 0;
+                for (char c : token.substr(0, star)) {
+                    if (c < '0' || c > '9' || count > 256) {
+                        fault = {line, "'" + std::string(token.substr(0, star)) +
+                                           "' is not a repeat count (decimal, 1 to 256)"};
+                        return false;
+                    }
+                    count = count * 10 + static_cast<unsigned>(c - '0');
+                }
+                if (count == 0 || count > 256) {
+                    fault = {line, "a repeat count is 1 to 256"};
+                    return false;
+                }
+                digits = token.substr(star + 1);
+            }
+            std::uint32_t value = 0;
+            std::string problem;
+            if (!logisim_value(digits, max_value(kind), value, problem)) {
+                fault = {line, problem};
+                return false;
+            }
+            if (address + count > 256) {
+                fault = {line, "more than 256 values: address " + hex("0x%02lX", 256) +
+                                   " is beyond the " + memory_name(kind)};
+                return false;
+            }
+            for (std::uint64_t i = 0; i < count; ++i) {
+                content.values[address] = value;
+                content.held[address] = true;
+                ++address;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<ImageFormat> format_from_name(std::string_view name) {
+    for (ImageFormat f : {ImageFormat::raw, ImageFormat::ihex, ImageFormat::logisim})
+        if (name == format_name(f)) return f;
+    return std::nullopt;
+}
+
+const char* format_name(ImageFormat format) {
+    switch (format) {
+        case ImageFormat::ihex: return "ihex";
+        case ImageFormat::logisim: return "logisim";
+        default: return "raw";
+    }
+}
+
+ImageFormat detect_format(std::string_view bytes) {
+    // Longer than any record: 255 data bytes make a line of 521 characters.
+    const auto line = first_line(bytes, 600);
+    if (!line) return ImageFormat::raw;
+    const std::string_view first = trim(*line);
+    if (first == logisim_header) return ImageFormat::logisim;
+    if (first.size() >= 11 && first[0] == ':') {
+        bool all_hex = true;
+        for (char c : first.substr(1)) all_hex = all_hex && hex_digit(c) >= 0;
+        if (all_hex) return ImageFormat::ihex;
+    }
+    return ImageFormat::raw;
+}
+
+std::string encode_image(ImageFormat format, MemoryKind kind,
+                         const std::array<std::uint32_t, 256>& values) {
+    switch (format) {
+        case ImageFormat::ihex: return encode_ihex(kind, values);
+        case ImageFormat::logisim: return encode_logisim(kind, values);
+        default: return encode_raw(kind, values);
+    }
+}
+
+bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content,
+                  ImageFault& fault) {
+    content = ImageContent{};
+    switch (detect_format(bytes)) {
+        case ImageFormat::ihex: return IhexReader(kind, content, fault).read(bytes);
+        case ImageFormat::logisim: return decode_logisim(bytes, kind, content, fault);
+        default: decode_raw(bytes, kind, content); return true;
+    }
+}
+
+namespace {
+
+template <typename Memory>
+std::array<std::uint32_t, 256> values_of(const Memory& memory) {
+    std::array<std::uint32_t, 256> values{};
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = memory[k];
+    return values;
+}
+
+// The bytes of a raw image too large for a text input: its first 768 or 256 bytes, as
+// the raw loads read them.
+FileResult read_raw_start(const std::string& path, MemoryKind kind, std::string& bytes) {
+    Isa4::Rom rom{};
+    Isa4::Ram ram{};
+    const FileResult read = kind == MemoryKind::rom ? load_rom_image(path.c_str(), rom)
+                                                    : load_ram_image(path.c_str(), ram);
+    if (read) bytes = kind == MemoryKind::rom ? encode_raw(kind, values_of(rom))
+                                              : encode_raw(kind, values_of(ram));
+    return read;
+}
+
+template <typename Memory>
+bool load_any(const std::string& path, MemoryKind kind, Memory& memory, std::string& error) {
+    const std::string shown_path = escape_for_message(path);
+    std::string bytes;
+    FileResult read = read_file(path.c_str(), bytes, max_text_file_size);
+    // A raw image is read only as far as the memory goes, however long the file; one
+    // that starts like a text image is as large as the text cap allows, and no larger.
+    if (!read && read.reason.rfind("File too large", 0) == 0) {
+        const std::string too_large = read.reason;
+        read = read_raw_start(path, kind, bytes);
+        if (read && detect_format(bytes) != ImageFormat::raw) read = FileResult{false, too_large};
+    }
+    if (!read) {
+        error = shown_path + ": error: cannot load the " + memory_name(kind) + " image (" +
+                read.reason + ")";
+        return false;
+    }
+    ImageContent content;
+    ImageFault fault;
+    if (!decode_image(bytes, kind, content, fault)) {
+        error = shown_path + ":" + std::to_string(fault.line) + ": error: " + fault.message +
+                "; the " + memory_name(kind) + " is unchanged";
+        return false;
+    }
+    for (std::size_t k = 0; k < 256; ++k)
+        if (content.held[k]) memory[k] = static_cast<std::remove_reference_t<decltype(memory[k])>>(content.values[k]);
+    return true;
+}
+
+bool save_as(const std::string& path, ImageFormat format, MemoryKind kind,
+             const std::array<std::uint32_t, 256>& values, std::string& error) {
+    const FileResult saved = save_file(path.c_str(), encode_image(format, kind, values));
+    if (saved) return true;
+    error = escape_for_message(path) + ": error: cannot write the " + memory_name(kind) +
+            " image (" + saved.reason + ")";
+    return false;
+}
+
+}  // namespace
+
+bool load_rom_any(const std::string& path, Isa4::Rom& rom, std::string& error) {
+    return load_any(path, MemoryKind::rom, rom, error);
+}
+
+bool load_ram_any(const std::string& path, Isa4::Ram& ram, std::string& error) {
+    return load_any(path, MemoryKind::ram, ram, error);
+}
+
+bool save_rom_as(const std::string& path, ImageFormat format, const Isa4::Rom& rom,
+                 std::string& error) {
+    return save_as(path, format, MemoryKind::rom, values_of(rom), error);
+}
+
+bool save_ram_as(const std::string& path, ImageFormat format, const Isa4::Ram& ram,
+                 std::string& error) {
+    return save_as(path, format, MemoryKind::ram, values_of(ram), error);
+}

@@ -1,0 +1,74 @@
+// ROM and RAM images in the three forms the isa4 command reads and writes.
+//
+//   raw      the workbench's own files: ROM 256 records of 3 bytes (24-bit big-endian
+//            words), RAM 256 bytes (see machine/image_file.h).
+//   ihex     Intel HEX holding the bytes of the raw image from address 0: data records
+//            of 16 bytes, then the end-of-file record ":00000001FF".
+//   logisim  Logisim's "v2.0 raw" memory files: the header line, then one hex value per
+//            address (a ROM word or a RAM cell), runs of four or more equal values as
+//            "N*value" (N decimal), '#' comments.
+//
+// A file is told apart by its content, never by its name: a first line "v2.0 raw" is
+// logisim, a first line of ':' and hex digits is ihex, anything else raw.
+//
+// Reading is strict: a text image with a fault (bad checksum, unknown record type,
+// address beyond the image, value too wide, odd digit count ...) is refused as a whole
+// with the line of the fault, and nothing of it is taken. A file that holds fewer
+// values than the memory replaces only those it holds, as a short raw image does; an
+// Intel HEX ROM word whose three bytes are not all given is left as it was, like the
+// bytes after the last whole record of a raw ROM image.
+//
+// Usage:
+//   std::string error;
+//   if (!load_rom_any("prog.hex", arch.rom, error)) std::cerr << error << "\n";
+//   save_rom_as("prog.txt", ImageFormat::logisim, arch.rom, error);
+#pragma once
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "machine/isa4.h"
+
+enum class ImageFormat { raw, ihex, logisim };
+enum class MemoryKind { rom, ram };
+
+// "raw", "ihex", "logisim" and back.
+std::optional<ImageFormat> format_from_name(std::string_view name);
+const char* format_name(ImageFormat format);
+
+// What an image file holds: a value for each address it gives.
+struct ImageContent {
+    std::array<std::uint32_t, 256> values{};
+    std::bitset<256> held;
+};
+
+// A fault in a text image; `line` counts from 1 (0 when no line applies).
+struct ImageFault {
+    int line = 0;
+    std::string message;
+};
+
+ImageFormat detect_format(std::string_view bytes);
+
+// The file text or bytes of an image of 256 values (words or cells) in `format`.
+std::string encode_image(ImageFormat format, MemoryKind kind,
+                         const std::array<std::uint32_t, 256>& values);
+// Reads an image in the format its content shows; false, with `fault` set, when it has
+// a fault, and then `content` means nothing.
+bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content,
+                  ImageFault& fault);
+
+// Files. The loads read any of the three formats and change the memory only when the
+// whole file is sound; the saves write by the rules of the image saves (a temporary file
+// renamed over the target). On failure `error` holds the line for the user, naming the
+// file and, for a fault in its text, the line: "prog.hex:3: error: bad checksum ...".
+bool load_rom_any(const std::string& path, Isa4::Rom& rom, std::string& error);
+bool load_ram_any(const std::string& path, Isa4::Ram& ram, std::string& error);
+bool save_rom_as(const std::string& path, ImageFormat format, const Isa4::Rom& rom,
+                 std::string& error);
+bool save_ram_as(const std::string& path, ImageFormat format, const Isa4::Ram& ram,
+                 std::string& error);
