@@ -3,16 +3,21 @@
 // main() brings up SDL2, one OpenGL 2 window and Dear ImGui, creates the message log,
 // the machine and the run clock, runs the frame loop until SDL reports a quit request
 // (the window closed, or SIGINT/SIGTERM), and shuts everything down in reverse order.
-// The only text written to standard output is a start-up error line. Command-line
-// arguments are ignored.
+// The only text written to standard output is a start-up error line: SDL failing, or no
+// display to show the window on. Command-line arguments are ignored.
 #include <SDL.h>
 #include <SDL_opengl.h>
 #include <imgui.h>
 #include <imgui_impl_opengl2.h>
 #include <imgui_impl_sdl.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
 
+#include "app/first_launch_layout.h"
 #include "app/frame.h"
 #include "machine/cpu_stepper.h"
 #include "machine/isa4.h"
@@ -20,10 +25,54 @@
 
 namespace {
 
-// One "Error: ..." line with SDL's reason.
-int start_up_failed() {
-    std::printf("Error: %s\n", SDL_GetError());
+// One "Error: ..." line with the reason, SDL's unless given.
+int start_up_failed(const char* reason = SDL_GetError()) {
+    std::printf("Error: %s\n", reason);
     return -1;
+}
+
+// Where it finds no display, SDL settles on a video driver that shows no window
+// ("offscreen", "dummy" or "evdev") and reports success; the workbench would then run
+// unseen. Unless SDL_VIDEODRIVER asked for the driver, that is a failed start: the reason
+// in words, or "" when the driver shows windows or was chosen.
+std::string no_display_reason() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool shows_windows = driver != nullptr && SDL_strcasecmp(driver, "offscreen") != 0 &&
+                               SDL_strcasecmp(driver, "dummy") != 0 &&
+                               SDL_strcasecmp(driver, "evdev") != 0;
+    const char* chosen = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (shows_windows || (chosen != nullptr && *chosen != '\0')) return "";
+
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool has_x11 = x11 != nullptr && *x11 != '\0';
+    const bool has_wayland = wayland != nullptr && *wayland != '\0';
+    if (!has_x11 && !has_wayland) return "no display found: DISPLAY and WAYLAND_DISPLAY are not set";
+    std::string reason = "no display found: cannot open";
+    if (has_x11) reason += std::string(" X display ") + x11;
+    if (has_x11 && has_wayland) reason += " or";
+    if (has_wayland) reason += std::string(" Wayland display ") + wayland;
+    return reason;
+}
+
+// How long a frame lasts on the display that holds the window: one refresh period, taken
+// as 1/60 s where SDL does not know the rate.
+std::chrono::duration<double> refresh_period(SDL_Window* window) {
+    SDL_DisplayMode mode{};
+    const int display = SDL_GetWindowDisplayIndex(window);
+    int hz = 0;
+    if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0) hz = mode.refresh_rate;
+    return std::chrono::duration<double>(1.0 / (hz > 0 ? hz : 60));
+}
+
+// Waits out what is left of one refresh period since `frame_start`. Where vertical sync
+// paces the swap the frame has already taken the period, give or take the rounding of an
+// integer refresh rate, so less than a millisecond left is not waited for; where nothing
+// paces it (Xvfb, llvmpipe, many virtual machines and remote desktops) this keeps the
+// loop from spinning.
+void wait_out_frame(SDL_Window* window, std::chrono::steady_clock::time_point frame_start) {
+    const auto left = refresh_period(window) - (std::chrono::steady_clock::now() - frame_start);
+    if (left > std::chrono::milliseconds(1)) std::this_thread::sleep_for(left);
 }
 
 }  // namespace
@@ -32,6 +81,11 @@ int main(int, char**) {
     // --- SDL, the window and the OpenGL context ---
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER) != 0)
         return start_up_failed();
+    if (const std::string reason = no_display_reason(); !reason.empty()) {
+        const int status = start_up_failed(reason.c_str());
+        SDL_Quit();
+        return status;
+    }
 
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
@@ -62,6 +116,7 @@ int main(int, char**) {
     ImGui::CreateContext();
     ImGuiIO& io = ImGui::GetIO();
     ImGui::StyleColorsDark();
+    seed_first_launch_layout();  // only where there is no imgui.ini yet
     ImGui_ImplSDL2_InitForOpenGL(window, gl_context);
     ImGui_ImplOpenGL2_Init();
 
@@ -76,6 +131,7 @@ int main(int, char**) {
     // --- Frame loop ---
     bool quit_requested = false;
     SDL_Event event;
+    auto frame_start = std::chrono::steady_clock::now();
     while (!quit_requested) {
         // Every pending event reaches the backend; a quit ends the loop after this frame.
         while (SDL_PollEvent(&event)) {
@@ -96,6 +152,8 @@ int main(int, char**) {
         glClear(GL_COLOR_BUFFER_BIT);
         ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
         SDL_GL_SwapWindow(window);
+        wait_out_frame(window, frame_start);
+        frame_start = std::chrono::steady_clock::now();
     }
 
     // --- Shutdown ---

@@ -52,3 +52,25 @@ TEST(StartUp, AVideoDriverThatDoesNotExistGivesOneErrorLine) {
 }
 
 }  // namespace
+
+// Where there is no display SDL settles on a driver that shows no window; unless the user
+// chose it, that ends the start-up with one line. Chosen, the workbench runs.
+TEST(StartUp, NoDisplayGivesOneErrorLineUnlessAWindowlessDriverWasChosen) {
+    ScratchDir scratch;
+    const Env no_display{{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""},
+                         {"XDG_CACHE_HOME", scratch.path("cache")}};
+    Env unchosen = no_display;
+    unchosen.emplace_back("SDL_VIDEODRIVER", "");
+    Process failing({KELVANE_BINARY}, unchosen, scratch.dir());
+    EXPECT_EQ(failing.wait(5s), 255);
+    EXPECT_EQ(failing.output(),
+              "Error: no display found: DISPLAY and WAYLAND_DISPLAY are not set\n");
+
+    Env chosen = no_display;
+    chosen.emplace_back("SDL_VIDEODRIVER", "offscreen");
+    Process running({KELVANE_BINARY}, chosen, scratch.dir());
+    std::this_thread::sleep_for(2s);
+    ASSERT_TRUE(running.running()) << running.output();
+    running.signal(SIGTERM);
+    EXPECT_EQ(running.wait(20s), 0);
+}
