@@ -243,6 +243,9 @@ int main(int argc, char** argv) {
     CLI::App app{"isa4: assemble, list and run programs for the isa4 machine"};
     app.require_subcommand(1);
     app.footer("Exit status: 0 success, 1 a program, image or check failed, 2 bad usage.");
+    app.set_version_flag("--version", "isa4 (Kelvane) " KELVANE_VERSION);
+    // Every subcommand's options on one page: what the manual page is made from.
+    app.set_help_all_flag("--help-all", "Print help for every subcommand and exit");
 
     AsmArgs asm_args;
     CLI::App* asm_cmd =
