@@ -6,13 +6,7 @@
 #   tests/deps_test.sh SOURCE_DIR
 set -uo pipefail
 deps=$1/scripts/deps.sh
-scratch=$(mktemp -d /tmp/kelvane-deps.XXXXXX)
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/check_helpers.sh" deps
 
 # A PATH of stand-ins and the few real tools the script uses; no sudo unless added.
 bin=$scratch/bin

@@ -8,14 +8,8 @@
 #   tests/install_test.sh BUILD_DIR
 set -uo pipefail
 build=$1
-scratch=$(mktemp -d /tmp/kelvane-install.XXXXXX)
-trap 'rm -rf "$scratch"' EXIT
+source "$(dirname "$0")/check_helpers.sh" install
 id=org.kelvane.Kelvane
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
 
 DESTDIR=$scratch/stage cmake --install "$build" --prefix /opt/kelvane >"$scratch/install.log" ||
     { cat "$scratch/install.log" >&2; exit 1; }

@@ -5,13 +5,7 @@
 #   tests/package_test.sh BUILD_DIR
 set -uo pipefail
 build=$(cd "$1" && pwd)
-scratch=$(mktemp -d /tmp/kelvane-deb.XXXXXX)
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/check_helpers.sh" deb
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch" >"$scratch/cpack.log" 2>&1 ||
     { cat "$scratch/cpack.log" >&2; exit 1; }
