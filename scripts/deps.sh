@@ -5,7 +5,7 @@
 #   scripts/deps.sh build run         installs what building and running need
 #   scripts/deps.sh --list test       prints one list, one package a line
 #
-# Without arguments it takes every list. Packages already installed are left alone;
+# Without arguments it takes the build, run, test and bench lists. Packages already installed are left alone;
 # when nothing is missing it does nothing. The missing ones are installed with apt-get,
 # as root or through sudo; with neither, it prints the command to run as root and exits
 # with status 1.
@@ -43,14 +43,19 @@ bench=(
     libbenchmark-dev
 )
 
+# The libFuzzer target of the isa4 readers (scripts/fuzz.sh).
+fuzz=(
+    clang libclang-rt-14-dev
+)
+
 purposes=()
 list_only=false
 for arg in "$@"; do
     case "$arg" in
         --list) list_only=true ;;
-        build | run | test | bench) purposes+=("$arg") ;;
+        build | run | test | bench | fuzz) purposes+=("$arg") ;;
         *)
-            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench]" >&2
+            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench] [fuzz]" >&2
             exit 2
             ;;
     esac
