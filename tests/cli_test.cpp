@@ -1,6 +1,8 @@
 // The isa4 command as a user runs it: files in, files and text out, exit statuses.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -302,3 +304,34 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"mknod full c 1 7", "dis p.rom 2>stderr.txt >full; exit $? #", 1, "cannot write the output"}));
 
 }  // namespace
+
+// A save over a file its user may not write is refused, as writing it in place would be,
+// even where the directory would let a rename replace it. Root may write anything, so the
+// saves run as the unprivileged user 65534 (setpriv drops root's rights).
+TEST_F(Isa4Command, SavesRefuseFilesTheUserMayNotWrite) {
+    if (geteuid() != 0 || std::system("command -v setpriv >/dev/null") != 0)
+        GTEST_SKIP() << "needs root and setpriv to run a save as another user";
+    write("p.s", "ADDI r1, r0, 1\n");
+    write("d.txt", "[0] = 1\n");
+    ASSERT_EQ(isa4("asm p.s -o old.rom").status, 0);
+    write("old.ram", std::string(256, '\0'));
+    const std::string old_rom = read("old.rom");
+    ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+    for (const char* name : {"old.rom", "old.ram"}) {
+        ASSERT_EQ(chown(path(name).c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chmod(path(name).c_str(), 0444), 0);
+    }
+    for (const char* args : {"asm p.s -o old.rom", "ram d.txt -o old.ram",
+                             "run old.rom --quiet --steps 1 --save-ram old.ram",
+                             "convert old.rom -o old.ram --to raw"}) {
+        const std::string command = "cd '" + dir +
+                                    "' && setpriv --reuid=65534 --regid=65534 --clear-groups '"
+                                    ISA4_BINARY "' " + args + " >stdout.txt 2>stderr.txt";
+        const int raw = std::system(command.c_str());
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << args;
+        EXPECT_NE(read("stderr.txt").find("Permission denied"), std::string::npos)
+            << args << ": " << read("stderr.txt");
+    }
+    EXPECT_EQ(read("old.rom"), old_rom);
+    EXPECT_EQ(read("old.ram"), std::string(256, '\0'));
+}
