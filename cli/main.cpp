@@ -19,6 +19,7 @@
 #include "cli/disassembler.h"
 #include "cli/runner.h"
 #include "cli/state_file.h"
+#include "cli/test_command.h"
 #include "machine/image_file.h"
 
 namespace {
@@ -278,6 +279,9 @@ int main(int argc, char** argv) {
     run_cmd->add_option("--expect", run_args.expect, "check the final state against this file")
         ->type_name("FILE");
 
+    TestArgs test_args;
+    CLI::App* test_cmd = add_test_command(app, test_args);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -289,5 +293,6 @@ int main(int argc, char** argv) {
     if (asm_cmd->parsed()) return run_asm(asm_args);
     if (dis_cmd->parsed()) return run_dis(dis_args);
     if (ram_cmd->parsed()) return run_ram(ram_args);
+    if (test_cmd->parsed()) return run_test(test_args);
     return run_run(run_args);
 }
