@@ -10,6 +10,7 @@ packages=(
     libcli11-dev                        # the isa4 command line
     libgtest-dev libbenchmark-dev       # tests and benchmarks
     xvfb xdotool libx11-dev             # end-to-end tests under a private X server
+    perl python3-junitparser python3-jsonschema libxml2-utils  # readers of the grading reports
 )
 
 missing=()
