@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/cli_io.h"
 #include "machine/instruction.h"
 
 namespace {
@@ -14,6 +15,7 @@ struct Term {
     enum Kind { number, name, raw_label } kind = number;
     bool negative = false;
     std::int64_t value = 0;
+    bool too_large = false;  // a number past 64 bits
     std::string text;
     int column = 0;
 };
@@ -22,7 +24,15 @@ struct Operand {
     enum Kind { reg, mem, value } kind = value;
     unsigned reg_number = 0;
     std::vector<Term> terms;  // the address of `mem`, or the `value`
+    std::string text;         // as typed, for messages
     int column = 0;
+};
+
+// What an operand adds up to. A sum past 64 bits has no value to show: its messages quote
+// the operand as typed.
+struct Value {
+    std::int64_t value = 0;
+    bool too_large = false;
 };
 
 struct Statement {
@@ -36,7 +46,7 @@ struct Statement {
 
 struct Symbol {
     bool is_label = false;
-    std::int64_t value = 0;
+    Value value;
     int line = 0;
 };
 
@@ -97,12 +107,12 @@ private:
             const int column = scan.column();
             const std::string_view name = scan.identifier();
             if (name.empty()) {
-                error(scan.error_here("expected a label, an instruction or a directive, found '" +
-                                      std::string(scan.token_for_message()) + "'"));
+                error(scan.error_here("expected a label, an instruction or a directive, found " +
+                                      in_quotes(scan.token_for_message())));
                 return;
             }
             if (scan.accept(':')) {
-                define(name, column, line, true, location_);
+                define(name, column, line, true, Value{location_, false});
                 continue;
             }
             if (name[0] == '.') {
@@ -116,8 +126,8 @@ private:
                 if (parse_operands(scan, s.operands)) place(s);
             } else {
                 error(line, column,
-                      "unknown instruction '" + std::string(name) +
-                          "' (expected ADD, ADDI, JZ, MOVE or a directive; a label needs a ':')");
+                      "unknown instruction " + in_quotes(name) +
+                          " (expected ADD, ADDI, JZ, MOVE or a directive; a label needs a ':')");
             }
             return;
         }
@@ -135,12 +145,11 @@ private:
             }
             const auto v = evaluate_now(ops[0], line);
             if (!v) return;
-            if (*v < 0 || *v > 255) {
-                error(line, ops[0].column,
-                      ".org address " + std::to_string(*v) + " is out of range (0..255)");
+            if (v->too_large || v->value < 0 || v->value > 255) {
+                out_of_range(line, ops[0], ".org address", *v, "0..255");
                 return;
             }
-            location_ = static_cast<int>(*v);
+            location_ = static_cast<int>(v->value);
         } else if (d == ".word") {
             Statement s;
             s.kind = Statement::word;
@@ -178,24 +187,24 @@ private:
             if (v) define(symbol, name_column, line, false, *v);
         } else {
             error(line, column,
-                  "unknown directive '" + std::string(name) + "' (expected .org, .word or .equ)");
+                  "unknown directive " + in_quotes(name) + " (expected .org, .word or .equ)");
         }
     }
 
-    void define(std::string_view name, int column, int line, bool is_label, std::int64_t value) {
+    void define(std::string_view name, int column, int line, bool is_label, Value value) {
         if (register_number(name)) {
-            error(line, column, "'" + std::string(name) + "' is a register name, not a label");
+            error(line, column, in_quotes(name) + " is a register name, not a label");
             return;
         }
         if (is_mnemonic(name) || name[0] == '.') {
-            error(line, column, "'" + std::string(name) + "' cannot be a name");
+            error(line, column, in_quotes(name) + " cannot be a name");
             return;
         }
         const std::string key = lower(name);
         const auto found = symbols_.find(key);
         if (found != symbols_.end()) {
             error(line, column,
-                  "'" + std::string(name) + "' is already defined on line " +
+                  in_quotes(name) + " is already defined on line " +
                       std::to_string(found->second.line));
             return;
         }
@@ -234,8 +243,8 @@ private:
             ops.push_back(std::move(op));
         } while (scan.accept(','));
         if (!scan.at_end()) {
-            error(scan.error_here("expected ',' or the end of the line, found '" +
-                                  std::string(scan.token_for_message()) + "'"));
+            error(scan.error_here("expected ',' or the end of the line, found " +
+                                  in_quotes(scan.token_for_message())));
             return false;
         }
         return true;
@@ -246,7 +255,9 @@ private:
         op.column = scan.column();
         if (scan.accept('[')) {
             op.kind = Operand::mem;
+            const int inside = scan.column();
             if (!parse_terms(scan, op.terms)) return false;
+            op.text = std::string(scan.text_since(inside));
             if (!scan.accept(']')) {
                 error(scan.error_here("expected ']' after the RAM address"));
                 return false;
@@ -264,7 +275,9 @@ private:
             }
         }
         op.kind = Operand::value;
-        return parse_terms(scan, op.terms);
+        if (!parse_terms(scan, op.terms)) return false;
+        op.text = std::string(scan.text_since(op.column));
+        return true;
     }
 
     // term {('+'|'-') term}, where term is ['-'] number | name | '@' name.
@@ -278,21 +291,22 @@ private:
             t.column = scan.column();
             if (scan.at_number()) {
                 std::string problem;
-                const auto v = scan.number(problem);
-                if (!v) {
+                const auto n = scan.literal(problem);
+                if (!n) {
                     error(scan.line(), t.column, problem);
                     return false;
                 }
                 t.kind = Term::number;
-                t.value = *v;
+                t.value = n->value;
+                t.too_large = n->too_large;
             } else {
                 const bool raw = scan.accept('@');
                 const std::string_view name = scan.identifier();
                 if (name.empty()) {
                     const std::string_view found = scan.token_for_message();
                     error(scan.error_here(found.empty() ? "expected an operand"
-                                                        : "expected an operand, found '" +
-                                                              std::string(found) + "'"));
+                                                        : "expected an operand, found " +
+                                                              in_quotes(found)));
                     return false;
                 }
                 if (register_number(name)) {
@@ -314,35 +328,47 @@ private:
     }
 
     // The value of an operand made of names defined so far and numbers (for .org, .equ).
-    std::optional<std::int64_t> evaluate_now(const Operand& op, int line) {
+    std::optional<Value> evaluate_now(const Operand& op, int line) {
         bool uses_label = false;
         return evaluate(op, line, uses_label, true);
     }
 
-    std::optional<std::int64_t> evaluate(const Operand& op, int line, bool& uses_label,
-                                         bool defined_above_only = false) {
-        std::int64_t sum = 0;
+    std::optional<Value> evaluate(const Operand& op, int line, bool& uses_label,
+                                  bool defined_above_only = false) {
+        Value sum;
         for (const Term& t : op.terms) {
-            std::int64_t v = t.value;
+            Value v{t.value, t.too_large};
             if (t.kind != Term::number) {
                 const auto found = symbols_.find(lower(t.text));
                 if (found == symbols_.end()) {
                     error(line, t.column,
-                          defined_above_only ? "'" + t.text + "' is not defined above this line"
-                                             : "undefined name '" + t.text + "'");
+                          defined_above_only ? in_quotes(t.text) + " is not defined above this line"
+                                             : "undefined name " + in_quotes(t.text));
                     return std::nullopt;
                 }
                 if (t.kind == Term::raw_label && !found->second.is_label) {
                     error(line, t.column,
-                          "'@' goes only before a label, and '" + t.text + "' is a constant");
+                          "'@' goes only before a label, and " + in_quotes(t.text) + " is a constant");
                     return std::nullopt;
                 }
                 if (t.kind == Term::name && found->second.is_label) uses_label = true;
                 v = found->second.value;
             }
-            sum += t.negative ? -v : v;
+            // Every step is checked: a sum that leaves 64 bits stays out of range however
+            // the later terms would bring it back.
+            sum.too_large = sum.too_large || v.too_large ||
+                            (t.negative ? __builtin_sub_overflow(sum.value, v.value, &sum.value)
+                                        : __builtin_add_overflow(sum.value, v.value, &sum.value));
         }
         return sum;
+    }
+
+    // "immediate 300 is out of range (-128..255)"; a value past 64 bits is shown as typed.
+    void out_of_range(int line, const Operand& op, const std::string& what, const Value& v,
+                      const std::string& range) {
+        const std::string shown =
+            v.too_large ? quote_for_message(op.text) : std::to_string(v.value);
+        error(line, op.column, what + " " + shown + " is out of range (" + range + ")");
     }
 
     // --- second pass: operands to words ---
@@ -352,13 +378,12 @@ private:
         bool uses_label = false;
         const auto v = evaluate(op, line, uses_label);
         if (!v) return std::nullopt;
-        if (*v < lo || *v > hi) {
-            error(line, op.column,
-                  std::string(what) + " " + std::to_string(*v) + " is out of range (" +
-                      (lo < 0 ? std::to_string(lo) : hex2(lo)) + ".." + hex2(hi) + ")");
+        if (v->too_large || v->value < lo || v->value > hi) {
+            out_of_range(line, op, what, *v,
+                         (lo < 0 ? std::to_string(lo) : hex2(lo)) + ".." + hex2(hi));
             return std::nullopt;
         }
-        return static_cast<std::uint32_t>(*v & 0xFFFFFF);
+        return static_cast<std::uint32_t>(v->value & 0xFFFFFF);
     }
 
     bool expect_count(const Statement& s, std::size_t count, const char* form) {
@@ -378,8 +403,8 @@ private:
         if (op.kind == Operand::value && op.terms.size() == 1 && op.terms[0].kind == Term::name &&
             (op.terms[0].text[0] == 'r' || op.terms[0].text[0] == 'R')) {
             error(s.line, op.column,
-                  "unknown register '" + op.terms[0].text +
-                      "' (the registers are r0..r9 and ra..rf)");
+                  "unknown register " + in_quotes(op.terms[0].text) +
+                      " (the registers are r0..r9 and ra..rf)");
             return false;
         }
         error(s.line, op.column,
@@ -426,14 +451,13 @@ private:
             bool to_label = false;
             const auto v = evaluate(target, s.line, to_label);
             if (!v) return;
-            // A taken JZ sets pc to its operand and the word after it executes next, so a
-            // jump to a label stores the address just before the label.
-            const std::int64_t operand = to_label ? *v - 1 : *v;
-            if (*v < 0 || *v > 255) {
-                error(s.line, target.column,
-                      "jump target " + std::to_string(*v) + " is out of range (0x00..0xFF)");
+            if (v->too_large || v->value < 0 || v->value > 255) {
+                out_of_range(s.line, target, "jump target", *v, "0x00..0xFF");
                 return;
             }
+            // A taken JZ sets pc to its operand and the word after it executes next, so a
+            // jump to a label stores the address just before the label.
+            const std::int64_t operand = to_label ? v->value - 1 : v->value;
             in.opcode = op_jz;
             in.imm = static_cast<std::uint32_t>(operand & 0xFF);
         } else {  // MOVE

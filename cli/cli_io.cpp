@@ -1,6 +1,12 @@
 #include "cli/cli_io.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <iostream>
+#include <streambuf>
 
 #include "cli/source_text.h"
 #include "machine/image_file.h"
@@ -24,7 +30,78 @@ void append_escaped(std::string& out, std::string_view text) {
     }
 }
 
+// A stream buffer over a file descriptor that remembers the first failed write.
+class CheckedBuffer : public std::streambuf {
+public:
+    CheckedBuffer(int fd, std::size_t size) : fd_(fd), buffer_(size) {
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+    }
+    int error() const { return error_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (!drain()) return traits_type::eof();
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        *pptr() = traits_type::to_char_type(c);
+        pbump(1);
+        return c;
+    }
+    int sync() override { return drain() ? 0 : -1; }
+
+private:
+    int fd_;
+    std::vector<char> buffer_;
+    int error_ = 0;
+
+    // Writes out what the buffer holds; false once any write has failed.
+    bool drain() {
+        const char* p = pbase();
+        const char* end = pptr();
+        while (error_ == 0 && p < end) {
+            const ssize_t n = write(fd_, p, static_cast<std::size_t>(end - p));
+            if (n > 0) {
+                p += n;
+            } else if (n == 0) {
+                error_ = EIO;
+            } else if (errno != EINTR) {
+                error_ = errno;
+            }
+        }
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+        return error_ == 0;
+    }
+};
+
+CheckedBuffer* out_buffer = nullptr;
+CheckedBuffer* err_buffer = nullptr;
+
 }  // namespace
+
+void install_checked_output() {
+    signal(SIGPIPE, SIG_IGN);
+    // Never destroyed: the standard streams flush once more after static objects are gone.
+    out_buffer = new CheckedBuffer(STDOUT_FILENO, 1 << 16);
+    err_buffer = new CheckedBuffer(STDERR_FILENO, 1 << 12);
+    std::cout.rdbuf(out_buffer);
+    std::cerr.rdbuf(err_buffer);
+}
+
+bool output_failed() {
+    return out_buffer != nullptr && out_buffer->error() != 0;
+}
+
+int finish_output(int status) {
+    std::cout.flush();
+    std::cerr.flush();
+    if (out_buffer == nullptr) return status;
+    if (out_buffer->error() != 0) {
+        std::cerr << "isa4: error: cannot write the output (" << std::strerror(out_buffer->error())
+                  << ")\n";
+        std::cerr.flush();
+        return status == 0 ? 1 : status;
+    }
+    return err_buffer->error() != 0 && status == 0 ? 1 : status;
+}
 
 std::string escape_for_message(std::string_view text) {
     std::string out;
@@ -37,6 +114,10 @@ std::string quote_for_message(std::string_view token) {
     append_escaped(out, token.substr(0, quoted_length));
     if (token.size() > quoted_length) out += "...";
     return out;
+}
+
+std::string in_quotes(std::string_view token) {
+    return "'" + quote_for_message(token) + "'";
 }
 
 std::optional<std::string> read_text_input(const std::string& path) {

@@ -33,5 +33,21 @@ bool output_clear_of_inputs(const std::string& output, const std::vector<std::st
 // bytes escaped (\x1b).
 std::string quote_for_message(std::string_view token);
 
+// The token in single quotes, cut and escaped as above: 'name'.
+std::string in_quotes(std::string_view token);
+
 // The same escapes without the cut, for file names: a name is shown whole.
 std::string escape_for_message(std::string_view text);
+
+// Standard output and error with every write checked. Once installed, std::cout and
+// std::cerr write through it: a failed write (a full disk, a closed pipe) is kept, later
+// writes to that stream are dropped, and `finish_output` reports it. SIGPIPE is ignored,
+// so that a closed pipe is a failed write like any other.
+void install_checked_output();
+
+// True once a write to standard output has failed.
+bool output_failed();
+
+// Flushes the output. On a failed write, says so on standard error (when that still
+// works) and gives 1 in place of a success; otherwise gives `status` back.
+int finish_output(int status);

@@ -7,6 +7,8 @@
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -42,18 +44,20 @@ bool report(const std::string& file, const std::vector<Diagnostic>& diagnostics)
     return ok;
 }
 
-// An address typed on the command line, read like an operand in a source file.
-std::optional<unsigned> parse_address(const std::string& text) {
-    LineScanner scan(text, 1);
-    std::string problem;
-    if (!scan.at_number()) return std::nullopt;
-    const auto v = scan.number(problem);
-    if (!v || !scan.at_end() || *v < 0 || *v > 255) return std::nullopt;
-    return static_cast<unsigned>(*v);
+std::string address_check(const std::string& text) {
+    return parse_cli_number(text, 0, 255)
+               ? ""
+               : "expected an address 0..255 (decimal, 0x hex or 0b binary)";
 }
 
-std::string address_check(const std::string& text) {
-    return parse_address(text) ? "" : "expected an address 0..255 (decimal, 0x hex or 0b binary)";
+std::string count_check(const std::string& text) {
+    return parse_cli_number(text, 0, UINT64_MAX)
+               ? ""
+               : "expected a count 0..18446744073709551615 (decimal, 0x hex or 0b binary)";
+}
+
+std::string name_check(const std::string& text) {
+    return text.empty() ? "a file name cannot be empty" : "";
 }
 
 // --- isa4 asm ---
@@ -64,6 +68,7 @@ struct AsmArgs {
 };
 
 int run_asm(const AsmArgs& args) {
+    if (!output_clear_of_inputs(args.output, {args.source})) return exit_failed;
     const auto text = read_text_input(args.source);
     if (!text) return exit_failed;
     const Assembly assembly = assemble(*text);
@@ -108,6 +113,7 @@ struct RamArgs {
 };
 
 int run_ram(const RamArgs& args) {
+    if (!output_clear_of_inputs(args.output, {args.data})) return exit_failed;
     const auto text = read_text_input(args.data);
     if (!text) return exit_failed;
     const StateFile file = parse_state_file(*text);
@@ -127,6 +133,7 @@ int run_ram(const RamArgs& args) {
 struct RunArgs {
     std::string image;
     std::string ram;
+    std::string steps_text;
     std::uint64_t steps = 100000;
     bool steps_given = false;
     bool until_halt = false;
@@ -150,12 +157,17 @@ int check_expectations(const std::string& path, const Isa4& arch) {
     if (!text) return exit_failed;
     const StateFile expected = parse_state_file(*text);
     if (!report(path, expected.diagnostics)) return exit_failed;
+    if (expected.entries.empty()) {
+        complain(escape_for_message(path),
+                 "no expected values (name pc, z, a register or a [RAM address])");
+        return exit_failed;
+    }
     const CheckResult result = check_state(expected, arch);
     for (const Mismatch& m : result.mismatches) {
-        char line[160];
-        std::snprintf(line, sizeof line, "%s:%d:%d: error: %s is %02X, expected %02X\n",
-                      path.c_str(), m.line, m.column, m.what.c_str(), m.actual, m.expected);
-        std::cerr << line;
+        char values[40];
+        std::snprintf(values, sizeof values, " is %02X, expected %02X", m.actual, m.expected);
+        std::cerr << escape_for_message(path) << ":" << m.line << ":" << m.column
+                  << ": error: " << m.what << values << "\n";
     }
     if (result.mismatches.empty()) {
         std::cout << path << ": all " << result.checked << " expected values match\n";
@@ -167,6 +179,9 @@ int check_expectations(const std::string& path, const Isa4& arch) {
 }
 
 int run_run(const RunArgs& args) {
+    if (!args.save_ram.empty() &&
+        !output_clear_of_inputs(args.save_ram, {args.image, args.ram, args.expect}))
+        return exit_failed;
     Isa4 arch{};
     const FileResult rom = load_rom_image(args.image.c_str(), arch.rom);
     if (!rom) {
@@ -183,12 +198,24 @@ int run_run(const RunArgs& args) {
 
     RunLimits limits;
     limits.max_steps = args.steps;
-    for (const std::string& b : args.breaks) limits.breakpoints.set(*parse_address(b));
+    for (const std::string& b : args.breaks) limits.breakpoints.set(*parse_cli_number(b, 0, 255));
 
     arch.reset();
-    std::string trace;
-    const RunOutcome outcome = run_machine(arch, limits, args.trace ? &trace : nullptr);
-    std::cout << trace;
+    // Each trace line goes out as it is made; the first at once, then at least every
+    // tenth of a second, so that a long run shows progress without a write per line.
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point flushed{};
+    const TraceReceiver print_line = [&flushed](const std::string& line) {
+        std::cout << line << '\n';
+        const Clock::time_point now = Clock::now();
+        if (now - flushed > std::chrono::milliseconds(100)) {
+            std::cout.flush();
+            flushed = now;
+        }
+        return !output_failed();
+    };
+    const RunOutcome outcome = run_machine(arch, limits, args.trace ? print_line : TraceReceiver());
+    if (outcome.cut_short) return exit_failed;
 
     char stop[120];
     if (outcome.reason == StopReason::breakpoint)
@@ -225,11 +252,10 @@ int run_run(const RunArgs& args) {
     return status;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run_command(int argc, char** argv) {
     CLI::App app{"isa4: assemble, list and run programs for the isa4 machine"};
     app.require_subcommand(1);
+    const CLI::Validator named(name_check, "", "");
     app.footer("Exit status: 0 success, 1 a program, image or check failed, 2 bad usage.");
 
     AsmArgs asm_args;
@@ -237,35 +263,36 @@ int main(int argc, char** argv) {
         app.add_subcommand("asm", "Assemble a program into a ROM image (768 bytes)");
     asm_cmd->add_option("SOURCE", asm_args.source, "assembly source file")
         ->required()
-        ->type_name("FILE");
+        ->check(named)->type_name("FILE");
     asm_cmd->add_option("-o,--output", asm_args.output, "ROM image to write")
         ->required()
-        ->type_name("IMAGE");
+        ->check(named)->type_name("IMAGE");
 
     DisArgs dis_args;
     CLI::App* dis_cmd =
         app.add_subcommand("dis", "List a ROM image as assembly that asm reads back");
-    dis_cmd->add_option("IMAGE", dis_args.image, "ROM image")->required()->type_name("FILE");
+    dis_cmd->add_option("IMAGE", dis_args.image, "ROM image")->required()->check(named)->type_name("FILE");
     dis_cmd->add_flag("-a,--all", dis_args.every_word, "list every word, zero runs included");
 
     RamArgs ram_args;
     CLI::App* ram_cmd = app.add_subcommand("ram", "Build a RAM image (256 bytes) from cell values");
     ram_cmd->add_option("DATA", ram_args.data, "text file of [address] = value lines")
         ->required()
-        ->type_name("FILE");
+        ->check(named)->type_name("FILE");
     ram_cmd->add_option("-o,--output", ram_args.output, "RAM image to write")
         ->required()
-        ->type_name("IMAGE");
+        ->check(named)->type_name("IMAGE");
 
     RunArgs run_args;
     CLI::App* run_cmd = app.add_subcommand(
         "run", "Run a program from reset and print pc, z, the registers and the RAM");
-    run_cmd->add_option("IMAGE", run_args.image, "ROM image")->required()->type_name("FILE");
-    run_cmd->add_option("--ram", run_args.ram, "RAM image to load first")->type_name("IMAGE");
+    run_cmd->add_option("IMAGE", run_args.image, "ROM image")->required()->check(named)->type_name("FILE");
+    run_cmd->add_option("--ram", run_args.ram, "RAM image to load first")->check(named)->type_name("IMAGE");
     CLI::Option* steps =
         run_cmd
-            ->add_option("--steps", run_args.steps,
+            ->add_option("--steps", run_args.steps_text,
                          "run at most N steps (default: until a halt, at most 100000)")
+            ->check(CLI::Validator(count_check, "", "count"))
             ->type_name("N");
     run_cmd->add_flag("--until-halt", run_args.until_halt,
                       "fail unless the run ends at a halting JZ (the default without --steps)");
@@ -275,9 +302,9 @@ int main(int argc, char** argv) {
     run_cmd->add_flag("--trace", run_args.trace, "print one line per step");
     run_cmd->add_flag("-q,--quiet", run_args.quiet, "leave out the final state");
     run_cmd->add_option("--save-ram", run_args.save_ram, "write the final RAM to this image")
-        ->type_name("IMAGE");
+        ->check(named)->type_name("IMAGE");
     run_cmd->add_option("--expect", run_args.expect, "check the final state against this file")
-        ->type_name("FILE");
+        ->check(named)->type_name("FILE");
 
     TestArgs test_args;
     CLI::App* test_cmd = add_test_command(app, test_args);
@@ -289,10 +316,18 @@ int main(int argc, char** argv) {
         return status == 0 ? exit_ok : exit_usage;
     }
     run_args.steps_given = steps->count() > 0;
+    if (run_args.steps_given) run_args.steps = *parse_cli_number(run_args.steps_text, 0, UINT64_MAX);
 
     if (asm_cmd->parsed()) return run_asm(asm_args);
     if (dis_cmd->parsed()) return run_dis(dis_args);
     if (ram_cmd->parsed()) return run_ram(ram_args);
     if (test_cmd->parsed()) return run_test(test_args);
     return run_run(run_args);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    install_checked_output();
+    return finish_output(run_command(argc, argv));
 }

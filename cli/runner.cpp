@@ -45,16 +45,28 @@ std::string effect(const Isa4& before, const Isa4& after, bool go_on) {
 }  // namespace
 
 RunOutcome run_machine(Isa4& arch, const RunLimits& limits, std::string* trace) {
+    if (trace == nullptr) return run_machine(arch, limits, TraceReceiver());
+    return run_machine(arch, limits, [trace](const std::string& line) {
+        *trace += line;
+        *trace += '\n';
+        return true;
+    });
+}
+
+RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver& trace) {
     RunOutcome outcome;
     while (outcome.steps < limits.max_steps) {
         if (limits.breakpoints[static_cast<std::uint8_t>(arch.pc + 1)]) {
             outcome.reason = StopReason::breakpoint;
             return outcome;
         }
-        const Isa4 before = trace != nullptr ? arch : Isa4{};
+        const Isa4 before = trace ? arch : Isa4{};
         const bool go_on = arch.step();
         outcome.steps++;
-        if (trace != nullptr) *trace += trace_line(outcome.steps, before, arch, go_on) + "\n";
+        if (trace && !trace(trace_line(outcome.steps, before, arch, go_on))) {
+            outcome.cut_short = true;
+            return outcome;
+        }
         if (!go_on) {
             outcome.reason = StopReason::halt;
             return outcome;

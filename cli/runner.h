@@ -4,6 +4,7 @@
 
 #include <bitset>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "machine/isa4.h"
@@ -18,12 +19,19 @@ struct RunLimits {
 struct RunOutcome {
     std::uint64_t steps = 0;  // words executed
     StopReason reason = StopReason::step_limit;
+    bool cut_short = false;  // the trace's receiver asked to stop
 };
 
 // Steps `arch` as it stands (the caller resets it). A breakpoint is checked before every
 // step, the first one included; a halting JZ counts as a step and leaves pc on the JZ.
 // Each step's trace line goes to `trace` when it is given.
 RunOutcome run_machine(Isa4& arch, const RunLimits& limits, std::string* trace = nullptr);
+
+// The same, handing each trace line (without its line end) to `trace_line` as the step
+// is done, so that nothing builds up however long the run. When it returns false, the
+// run stops there with `cut_short` set.
+using TraceReceiver = std::function<bool(const std::string& line)>;
+RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver& trace_line);
 
 // One line of a trace: step number, address, word, what it executes as, and what it
 // changed, e.g. "     3  02  20010  JZ 0x10                  jump: pc 02 -> 10, next 11".

@@ -6,7 +6,7 @@
 #include "cli/cli_io.h"
 
 std::string format_diagnostic(const std::string& file, const Diagnostic& d) {
-    return file + ":" + std::to_string(d.line) + ":" + std::to_string(d.column) +
+    return escape_for_message(file) + ":" + std::to_string(d.line) + ":" + std::to_string(d.column) +
            (d.warning ? ": warning: " : ": error: ") + d.message;
 }
 
@@ -126,7 +126,18 @@ bool LineScanner::at_number() const {
 }
 
 std::optional<std::int64_t> LineScanner::number(std::string& error) {
+    const auto n = literal(error);
+    if (!n) return std::nullopt;
+    if (n->too_large) {
+        error = "number " + quote_for_message(n->typed) + " is out of range (past 64 bits)";
+        return std::nullopt;
+    }
+    return n->value;
+}
+
+std::optional<LineScanner::Literal> LineScanner::literal(std::string& error) {
     skip_spaces();
+    const std::size_t typed = pos_;
     if (peek() == '\'') {
         ++pos_;
         char c = peek();
@@ -155,10 +166,9 @@ std::optional<std::int64_t> LineScanner::number(std::string& error) {
             return std::nullopt;
         }
         ++pos_;
-        return static_cast<std::int64_t>(static_cast<unsigned char>(c));
+        return Literal{static_cast<unsigned char>(c), false, text_.substr(typed, pos_ - typed)};
     }
 
-    const std::size_t typed = pos_;
     std::size_t prefix = 0;
     const int base = number_base(text_.substr(pos_), prefix);
     pos_ += prefix;
@@ -180,10 +190,9 @@ std::optional<std::int64_t> LineScanner::number(std::string& error) {
         return std::nullopt;
     }
     const auto value = digits_value(text_.substr(start, pos_ - start), base);
-    if (!value || *value > static_cast<std::uint64_t>(INT64_MAX)) {
-        error = "number " + quote_for_message(text_.substr(typed, pos_ - typed)) +
-                " is out of range";
-        return std::nullopt;
-    }
-    return static_cast<std::int64_t>(*value);
+    Literal n;
+    n.typed = text_.substr(typed, pos_ - typed);
+    n.too_large = !value || *value > static_cast<std::uint64_t>(INT64_MAX);
+    if (!n.too_large) n.value = static_cast<std::int64_t>(*value);
+    return n;
 }

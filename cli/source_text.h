@@ -50,8 +50,22 @@ public:
     std::string_view token_for_message();
 
     bool at_number() const;
-    // A number as described above; on a fault, sets `error` and returns nothing.
+    // A number as described above, every digit kept. One past 64 bits is no fault here:
+    // it comes back marked `too_large`, for the caller's "out of range" message.
+    struct Literal {
+        std::int64_t value = 0;
+        bool too_large = false;  // past 2^63 - 1; `value` is then meaningless
+        std::string_view typed;  // the number as written
+    };
+    std::optional<Literal> literal(std::string& error);
+    // A number as above; on a fault, a number past 64 bits included, sets `error` and
+    // returns nothing.
     std::optional<std::int64_t> number(std::string& error);
+    // The text from `column` up to the scanner's position, for quoting what was typed.
+    std::string_view text_since(int column) const {
+        const auto from = static_cast<std::size_t>(column - 1);
+        return from < pos_ ? text_.substr(from, pos_ - from) : std::string_view();
+    }
 
     Diagnostic error_here(std::string message) const {
         return {line_, column(), std::move(message)};

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/cli_io.h"
 #include "machine/instruction.h"
 
 namespace {
@@ -26,29 +27,31 @@ std::optional<std::int64_t> read_value(LineScanner& scan, std::vector<Diagnostic
             return w == "true" ? 1 : 0;
         }
         out.push_back(
-            scan.error_at(column, "expected a number, found '" + std::string(word) + "'"));
+            scan.error_at(column, "expected a number, found " + in_quotes(word)));
         return std::nullopt;
     }
     if (!scan.at_number()) {
         const std::string_view found = scan.token_for_message();
         out.push_back(scan.error_at(
             column, found.empty() ? "expected a value"
-                                  : "expected a value, found '" + std::string(found) + "'"));
+                                  : "expected a value, found " + in_quotes(found)));
         return std::nullopt;
     }
     std::string problem;
-    const auto v = scan.number(problem);
-    if (!v) {
+    const auto n = scan.literal(problem);
+    if (!n) {
         out.push_back(scan.error_at(column, problem));
         return std::nullopt;
     }
-    if (*v < lo || *v > hi) {
-        out.push_back(scan.error_at(column, "value " + std::to_string(*v) + " is out of range (" +
+    if (n->too_large || n->value < lo || n->value > hi) {
+        const std::string shown =
+            n->too_large ? quote_for_message(n->typed) : std::to_string(n->value);
+        out.push_back(scan.error_at(column, "value " + shown + " is out of range (" +
                                                 std::to_string(lo) + ".." + std::to_string(hi) +
                                                 ")"));
         return std::nullopt;
     }
-    return v;
+    return n->value;
 }
 
 }  // namespace
@@ -91,9 +94,8 @@ void parse_state_entry(LineScanner& scan, StateFile& file) {
             entry.first = *r;
         } else {
             diags.push_back(scan.error_at(
-                entry.column, "expected pc, z, a register r0..rf or a [RAM address], found '" +
-                                  std::string(name.empty() ? scan.token_for_message() : name) +
-                                  "'"));
+                entry.column, "expected pc, z, a register r0..rf or a [RAM address], found " +
+                                  in_quotes(name.empty() ? scan.token_for_message() : name)));
             return;
         }
     }

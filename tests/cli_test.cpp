@@ -178,3 +178,50 @@ TEST_F(Isa4Command, MissingFilesAreProgramFailures) {
 }
 
 }  // namespace
+
+namespace {
+
+struct HostileCase {
+    const char* setup;  // shell run in the scratch directory first
+    const char* args;
+    int status;
+    const char* message;  // part of stderr
+};
+
+class Isa4Hostile : public Isa4Command, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(Isa4Hostile, FailsAtOnceWithAClearMessage) {
+    const HostileCase& c = GetParam();
+    write("p.s", "ADDI r1, r0, 1\nh: JZ h\n");
+    write("d.txt", "[0] = 1\n");
+    ASSERT_EQ(std::system(("cd '" + dir + "' && " + c.setup).c_str()), 0);
+    ASSERT_EQ(isa4("asm p.s -o p.rom").status, 0);
+    const Result r = isa4(c.args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, Isa4Hostile,
+    ::testing::Values(
+        HostileCase{"mkfifo f", "asm f -o x.rom", 1, "f: error: cannot read the file (Not a regular file)"},
+        HostileCase{"mknod z c 1 5", "ram z -o x.ram", 1, "(Not a regular file)"},
+        HostileCase{"mkdir e", "run p.rom --expect e", 1, "(Is a directory)"},
+        HostileCase{"truncate -s 5M big.s", "asm big.s -o x.rom", 1, "File too large"},
+        HostileCase{"true", "run p.rom --expect ''", 2, "empty"},
+        HostileCase{"true", "asm '' -o x.rom", 2, "empty"},
+        HostileCase{"true", "run p.rom --steps -1", 2, "count"},
+        HostileCase{"true", "run p.rom --steps 99999999999999999999", 2, "count"},
+        HostileCase{"true", "run p.rom --steps ''", 2, "count"},
+        HostileCase{"true", "run p.rom --break 256", 2, "address"},
+        HostileCase{"touch empty.expect", "run p.rom --expect empty.expect", 1, "no expected values"},
+        HostileCase{"true", "asm p.s -o p.s", 1, "same file as the input"},
+        HostileCase{"ln -s p.rom link.rom", "run p.rom --save-ram link.rom", 1, "same file"},
+        HostileCase{"printf 'ADDI r1, r0, 99999999999999999999\\n' > n.s", "asm n.s -o x.rom", 1,
+                    "immediate 99999999999999999999 is out of range"},
+        HostileCase{"printf '.equ a, 0x4000000000000000\\n.equ g, a + a\\nADDI r1, r0, g + 7\\n' > w.s",
+                    "asm w.s -o x.rom", 1, "immediate g + 7 is out of range"},
+        HostileCase{"printf 'ADDI r1, r0, \\033x\\n' > c.s", "asm c.s -o x.rom", 1, "\\x1b"},
+        HostileCase{"mknod full c 1 7", "dis p.rom 2>stderr.txt >full; exit $? #", 1, "cannot write the output"}));
+
+}  // namespace

@@ -384,3 +384,25 @@ TEST(ImageFile, FailureMessagesNameTheOperationTheFileAndTheReason) {
 }
 
 }  // namespace
+
+// A save keeps the old file's owner and group, and any name the directory takes saves,
+// though the temporary name beside it would be longer.
+TEST(SaveFile, KeepsOwnerAndGroupAndSavesTheLongestNames) {
+    ScratchDir scratch;
+    const std::string owned = scratch.path("owned.ram");
+    write_file(owned, Bytes(256, 7));
+    if (chown(owned.c_str(), 1234, 2345) == 0) {
+        ASSERT_TRUE(save_file(owned.c_str(), std::string(256, 'x')));
+        struct stat st {};
+        ASSERT_EQ(stat(owned.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 1234u);
+        EXPECT_EQ(st.st_gid, 2345u);
+    }
+    for (const std::size_t length : {247u, 248u, 255u}) {
+        const std::string name = scratch.path(std::string(length, 'n'));
+        EXPECT_TRUE(save_file(name.c_str(), "data")) << length;
+        EXPECT_EQ(read_file(name), Bytes({'d', 'a', 't', 'a'}));
+        std::remove(name.c_str());
+    }
+    EXPECT_EQ(scratch.names(), std::vector<std::string>{"owned.ram"});
+}
