@@ -37,8 +37,6 @@ namespace {
 constexpr unsigned max_points = 1000000;
 constexpr std::size_t max_name_size = 200;
 
-std::string quoted(std::string_view token) { return "'" + quote_for_message(token) + "'"; }
-
 // The rest of the line up to a comment, without the spaces around it.
 std::string_view rest_of_line(std::string_view line, LineScanner& scan) {
     scan.skip_spaces();
@@ -85,22 +83,23 @@ std::optional<std::uint64_t> SuiteParser::count(LineScanner& scan, std::uint64_t
         const std::string_view found = scan.token_for_message();
         error(scan, column,
               found.empty() ? "expected a number"
-                            : "expected a number, found " + quoted(found));
+                            : "expected a number, found " + in_quotes(found));
         return std::nullopt;
     }
     std::string problem;
-    const auto v = scan.number(problem);
-    if (!v) {
+    const auto n = scan.literal(problem);
+    if (!n) {
         error(scan, column, problem);
         return std::nullopt;
     }
-    if (*v < 0 || static_cast<std::uint64_t>(*v) < lo || static_cast<std::uint64_t>(*v) > hi) {
+    const auto v = static_cast<std::uint64_t>(n->value);
+    if (n->too_large || n->value < 0 || v < lo || v > hi) {
         error(scan, column,
-              "value " + std::to_string(*v) + " is out of range (" + std::to_string(lo) + ".." +
-                  std::to_string(hi) + ")");
+              "value " + (n->too_large ? quote_for_message(n->typed) : std::to_string(v)) +
+                  " is out of range (" + std::to_string(lo) + ".." + std::to_string(hi) + ")");
         return std::nullopt;
     }
-    return static_cast<std::uint64_t>(*v);
+    return v;
 }
 
 void SuiteParser::line(std::string_view text, int number) {
@@ -124,7 +123,7 @@ void SuiteParser::line(std::string_view text, int number) {
         if (keyword.empty())
             error(scan, column,
                   "expected a keyword (case, limit ...), found " +
-                      quoted(scan.token_for_message()));
+                      in_quotes(scan.token_for_message()));
         else
             error(scan, column,
                   "'" + keyword + "' belongs to a case: start one with 'case NAME' first");
@@ -152,14 +151,14 @@ void SuiteParser::line(std::string_view text, int number) {
     } else {
         error(scan, column,
               "unknown keyword " +
-                  quoted(keyword.empty() ? scan.token_for_message() : keyword) +
+                  in_quotes(keyword.empty() ? scan.token_for_message() : keyword) +
                   " (expected case, ram, set, expect, steps, limit, points, hidden, visible or "
                   "until)");
         return;
     }
     if (suite_.diagnostics.size() == errors_before && !scan.at_end())
         error(scan, scan.column(),
-              "unexpected " + quoted(scan.token_for_message()) + " after '" +
+              "unexpected " + in_quotes(scan.token_for_message()) + " after '" +
                   keyword + "'");
 }
 
@@ -189,7 +188,7 @@ void SuiteParser::start_case(std::string_view text, LineScanner& scan, int colum
     for (std::size_t i = 0; i + 1 < suite_.cases.size(); ++i) {
         if (suite_.cases[i].name == current().name) {
             error(scan, name_column,
-                  "a case named " + quoted(name) + " is already on line " +
+                  "a case named " + in_quotes(name) + " is already on line " +
                       std::to_string(suite_.cases[i].line));
             return;
         }
@@ -265,7 +264,7 @@ void SuiteParser::close_case() {
     current().limit = case_limit_.value_or(default_limit_);
     if (current().expect.entries.empty() && current().bounds.empty())
         suite_.diagnostics.push_back({current().line, 1,
-                                      "case " + quoted(current().name) +
+                                      "case " + in_quotes(current().name) +
                                           " checks nothing: give it an 'expect' or 'steps' line"});
     for (const StepBound& b : current().bounds) {
         const bool reachable = b.compare == StepBound::more ? b.steps < current().limit

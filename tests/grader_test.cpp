@@ -80,6 +80,8 @@ TEST(Suite, MistakesNameTheirLineAndColumn) {
         {"case a\n  steps >= 200\n  limit 100\n",
          "2:9: the bound steps >= 200 is beyond the case's step limit of 100"},
         {"limit 0\n", "1:7: value 0 is out of range (1..1000000000)"},
+        {"limit 123456789012345678901\n",
+         "1:7: value 123456789012345678901 is out of range (1..1000000000)"},
         {"case a\n  expect r1 = 1\n  points 2 3\n", "3:12: unexpected '3' after 'points'"},
         {"case a\n  expect r1 = 1\n  until never\n", "3:9: expected 'until halt' or 'until limit'"},
         {"case a\n  expect r1 = 1\n  weight 2\n",
