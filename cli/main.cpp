@@ -257,6 +257,9 @@ int run_command(int argc, char** argv) {
     app.require_subcommand(1);
     const CLI::Validator named(name_check, "", "");
     app.footer("Exit status: 0 success, 1 a program, image or check failed, 2 bad usage.");
+    app.set_version_flag("--version", "isa4 (Kelvane) " KELVANE_VERSION);
+    // Every subcommand's options on one page: what the manual page is made from.
+    app.set_help_all_flag("--help-all", "Print help for every subcommand and exit");
 
     AsmArgs asm_args;
     CLI::App* asm_cmd =

@@ -11,3 +11,4 @@
         MOVE [sum], r3          ; RAM[sum] = r3
         ADDI r0, r0, 0          ; set z (r0 is 0)
 halt:   JZ   @halt              ; and halt
+        JZ   halt               ; a run steps on past the halt: back to it

@@ -13,3 +13,4 @@ loop:   ADDI r1, r1, 1          ; r1 = r1 + 1
         ADDI r0, r0, 0          ; set z ...
         JZ   loop               ; ... and go round again
 done:   JZ   @done              ; z is set: a JZ onto itself halts the run
+        JZ   done               ; a run steps on past the halt: back to it

@@ -16,3 +16,4 @@ loop:   ADDI r2, r2, 0          ; z = (r2 == 0)
 done:   MOVE [product], r3
         ADDI r0, r0, 0
 halt:   JZ   @halt
+        JZ   halt               ; a run steps on past the halt: back to it

@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh
+scripts/deps.sh build bench
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKELVANE_BENCH=ON -DKELVANE_TESTS=OFF \
     -DKELVANE_APP=OFF >/dev/null
 cmake --build build-bench --target kelvane_bench -j"$(nproc)"

@@ -1,17 +1,73 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that Kelvane's build, tests and benchmarks need and that
-# are not installed yet. Does nothing when everything is there.
+# The Debian packages Kelvane needs, one list per purpose, and the installer of the
+# missing ones.
+#
+#   scripts/deps.sh build run         installs what building and running need
+#   scripts/deps.sh --list test       prints one list, one package a line
+#
+# Without arguments it takes every list. Packages already installed are left alone;
+# when nothing is missing it does nothing. The missing ones are installed with apt-get,
+# as root or through sudo; with neither, it prints the command to run as root and exits
+# with status 1.
 set -euo pipefail
 
-packages=(
-    cmake make g++ pkg-config           # the build
+# Compiling kelvane and isa4, and the pages and images the install holds.
+build=(
+    cmake make g++ pkg-config
     libsdl2-dev libimgui-dev libgl-dev  # the workbench: SDL2, Dear ImGui 1.86, OpenGL
-    libgl1-mesa-dri libglx-mesa0        # software OpenGL, for the window under Xvfb
     libcli11-dev                        # the isa4 command line
-    libgtest-dev libbenchmark-dev       # tests and benchmarks
-    xvfb xdotool libx11-dev             # end-to-end tests under a private X server
-    perl python3-junitparser python3-jsonschema libxml2-utils  # readers of the grading reports
+    help2man                            # isa4(1), made from isa4 --help-all
 )
+
+# Running the workbench: software OpenGL where the machine has no driver of its own.
+run=(
+    libgl1-mesa-dri libglx-mesa0
+)
+
+# The tests, and the tools they read our outputs with.
+test=(
+    libgtest-dev
+    xvfb xdotool libx11-dev             # end-to-end tests under a private X server
+    python3                             # the README commands test
+    perl                                # prove, for TAP output
+    python3-junitparser                 # JUnit XML reports
+    python3-jsonschema                  # JSON output against its schema
+    libxml2-utils                       # xmllint
+    binutils srecord                    # objcopy and srec_cat read converted images
+    desktop-file-utils appstream man-db # the installed desktop entry, metainfo, man pages
+    dpkg-dev file fakeroot              # cpack -G DEB: dpkg-shlibdeps finds the dependencies
+)
+
+# The benchmarks (scripts/bench.sh); the ordinary build compiles them when it is there.
+bench=(
+    libbenchmark-dev
+)
+
+purposes=()
+list_only=false
+for arg in "$@"; do
+    case "$arg" in
+        --list) list_only=true ;;
+        build | run | test | bench) purposes+=("$arg") ;;
+        *)
+            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench]" >&2
+            exit 2
+            ;;
+    esac
+done
+[ ${#purposes[@]} -eq 0 ] && purposes=(build run test bench)
+
+packages=()
+for purpose in "${purposes[@]}"; do
+    declare -n list="$purpose"
+    packages+=("${list[@]}")
+    unset -n list
+done
+
+if $list_only; then
+    printf '%s\n' "${packages[@]}"
+    exit 0
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -21,8 +77,20 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+command="apt-get install --no-install-recommends ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=()
+elif command -v sudo >/dev/null; then
+    sudo=(sudo)
+else
+    echo "These Debian packages are missing: ${missing[*]}" >&2
+    echo "Install them as root with:" >&2
+    echo "    $command" >&2
+    echo "then run this command again." >&2
+    exit 1
+fi
+
 echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-$sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    "${missing[@]}"

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the workbench and starts it.
+# Installs what building and running need, builds the workbench, the isa4 command and
+# the example images and manual pages (no tests, no benchmarks) and starts the workbench.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target kelvane -j"$(nproc)"
+scripts/deps.sh build run
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVANE_APP=ON -DKELVANE_TESTS=OFF \
+    -DKELVANE_BENCH=OFF >/dev/null
+cmake --build build --target kelvane isa4 examples man_pages -j"$(nproc)"
 exec build/kelvane

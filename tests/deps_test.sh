@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# What scripts/deps.sh does for a user who is not root, with stand-ins for id, dpkg-query,
+# sudo and apt-get: without sudo it prints the apt-get command and installs nothing; with
+# sudo it installs through it; with everything installed it does nothing.
+#
+#   tests/deps_test.sh SOURCE_DIR
+set -uo pipefail
+deps=$1/scripts/deps.sh
+source "$(dirname "$0")/check_helpers.sh" deps
+
+# A PATH of stand-ins and the few real tools the script uses; no sudo unless added.
+bin=$scratch/bin
+mkdir -p "$bin"
+for tool in bash grep env; do ln -s "$(command -v $tool)" "$bin/$tool"; done
+stand_in() { printf '#!/bin/sh\n%s\n' "$2" >"$bin/$1" && chmod +x "$bin/$1"; }
+stand_in id 'echo 1000'
+stand_in apt-get 'echo "apt-get $*" >>"'"$scratch"'/calls"'
+# libsdl2-dev is installed, the rest of the run list missing.
+stand_in dpkg-query '[ "$3" = libsdl2-dev ] && echo "install ok installed"; exit 0'
+
+run() { PATH=$bin "$bin/bash" "$deps" "$@" >"$scratch/out" 2>&1; }
+
+run build run
+status=$?
+[ "$status" -eq 1 ] || fail "without sudo: status $status, expected 1"
+grep -qx '    apt-get install --no-install-recommends cmake make g++ pkg-config libimgui-dev libgl-dev libcli11-dev help2man libgl1-mesa-dri libglx-mesa0' \
+    "$scratch/out" || { cat "$scratch/out" >&2; fail "without sudo: no exact apt-get command"; }
+[ -e "$scratch/calls" ] && fail "without sudo: apt-get was called"
+
+stand_in sudo 'echo "sudo $1" >>"'"$scratch"'/calls"; exec "$@"'
+run run || fail "with sudo: status $?"
+grep -q '^apt-get install .*libgl1-mesa-dri libglx-mesa0$' "$scratch/calls" &&
+    grep -q '^sudo apt-get$' "$scratch/calls" || fail "with sudo: not installed through sudo"
+
+rm -f "$scratch/calls"
+stand_in dpkg-query 'echo "install ok installed"'
+run || fail "all installed: status $?"
+[ -e "$scratch/calls" ] && fail "all installed: apt-get was called"
+
+[ "$failures" -eq 0 ] && echo "deps: all checks pass"
+exit $((failures > 0))

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Installs a build into a scratch directory, with DESTDIR and a prefix of its own, and
+# checks the install as the tools that read it do: the desktop entry and the metainfo
+# validate, both manual pages render without warnings, the menu starts the workbench in
+# the home directory, and the installed isa4 runs every installed example to its
+# expectations.
+#
+#   tests/install_test.sh BUILD_DIR
+set -uo pipefail
+build=$1
+source "$(dirname "$0")/check_helpers.sh" install
+id=org.kelvane.Kelvane
+
+DESTDIR=$scratch/stage cmake --install "$build" --prefix /opt/kelvane >"$scratch/install.log" ||
+    { cat "$scratch/install.log" >&2; exit 1; }
+root=$scratch/stage/opt/kelvane
+examples=$root/share/kelvane/examples
+
+for file in bin/kelvane bin/isa4 share/man/man1/kelvane.1 share/man/man1/isa4.1 \
+    share/applications/$id.desktop share/icons/hicolor/scalable/apps/$id.svg \
+    share/metainfo/$id.metainfo.xml; do
+    [ -f "$root/$file" ] || fail "$file is not installed"
+done
+[ -x "$root/bin/isa4" ] && [ -x "$root/bin/kelvane" ] || fail "the programs are not executable"
+
+desktop-file-validate "$root/share/applications/$id.desktop" || fail "desktop-file-validate"
+appstreamcli validate --no-net "$root/share/metainfo/$id.metainfo.xml" >"$scratch/as.log" ||
+    { cat "$scratch/as.log" >&2; fail "appstreamcli validate"; }
+xmllint --noout "$root/share/icons/hicolor/scalable/apps/$id.svg" || fail "the icon is not XML"
+
+for page in kelvane isa4; do
+    man --warnings -l "$root/share/man/man1/$page.1" >"$scratch/$page.txt" 2>"$scratch/$page.err"
+    [ -s "$scratch/$page.err" ] && { cat "$scratch/$page.err" >&2; fail "$page(1) has warnings"; }
+    grep -q "EXIT STATUS" "$scratch/$page.txt" || fail "$page(1) has no EXIT STATUS"
+done
+# Every subcommand that isa4 --help names has its own part of the page.
+for sub in $("$root/bin/isa4" --help | sed -n '/^Subcommands:/,$p' | awk '/^  [a-z]/ { print $1 }'); do
+    grep -q "^ *isa4 $sub:" "$scratch/isa4.txt" || fail "isa4(1) does not describe '$sub'"
+done
+
+# The menu's command line, with a stand-in kelvane that says where it was started.
+exec_line=$(sed -n 's/^Exec=//p' "$root/share/applications/$id.desktop")
+mkdir -p "$scratch/home" "$scratch/fake"
+printf '#!/bin/sh\npwd >"$HOME/started-in"\n' >"$scratch/fake/kelvane"
+chmod +x "$scratch/fake/kelvane"
+(cd / && HOME=$scratch/home PATH=$scratch/fake:$PATH eval "$exec_line")
+[ "$(cat "$scratch/home/started-in" 2>/dev/null)" = "$scratch/home" ] ||
+    fail "the menu does not start kelvane in the home directory"
+
+count=0
+for expect in "$examples"/*.expect; do
+    name=${expect%.expect}
+    ram=()
+    [ -f "$name.data" ] && ram=(--ram "$name.ram")
+    "$root/bin/isa4" run "$name.rom" "${ram[@]}" --quiet --expect "$expect" >/dev/null ||
+        fail "installed example $(basename "$name")"
+    count=$((count + 1))
+done
+[ "$count" -gt 0 ] || fail "no examples installed"
+
+[ "$failures" -eq 0 ] && echo "install: all checks pass ($count examples run)"
+exit $((failures > 0))
