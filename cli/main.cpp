@@ -22,6 +22,7 @@
 #include "cli/image_formats.h"
 #include "cli/runner.h"
 #include "cli/state_file.h"
+#include "cli/test_command.h"
 #include "machine/image_file.h"
 
 namespace {
@@ -390,6 +391,8 @@ int run_command(int argc, char** argv) {
         ->check(named)->type_name("IMAGE");
     add_format_option(convert_cmd, "--to", convert_args.format)->required();
     convert_cmd->add_flag("--ram", convert_args.ram, "the images are RAM images (256 cells)");
+    TestArgs test_args;
+    CLI::App* test_cmd = add_test_command(app, test_args);
 
     try {
         app.parse(argc, argv);
@@ -404,6 +407,7 @@ int run_command(int argc, char** argv) {
     if (dis_cmd->parsed()) return run_dis(dis_args);
     if (ram_cmd->parsed()) return run_ram(ram_args);
     if (convert_cmd->parsed()) return run_convert(convert_args);
+    if (test_cmd->parsed()) return run_test(test_args);
     return run_run(run_args);
 }
 

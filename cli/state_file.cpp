@@ -54,12 +54,13 @@ std::optional<std::int64_t> read_value(LineScanner& scan, std::vector<Diagnostic
     return n->value;
 }
 
-void parse_line(std::string_view text, int line, StateFile& file) {
-    LineScanner scan(text, line);
-    if (scan.at_end()) return;
+}  // namespace
+
+void parse_state_entry(LineScanner& scan, StateFile& file) {
     auto& diags = file.diagnostics;
+    scan.skip_spaces();
     StateEntry entry;
-    entry.line = line;
+    entry.line = scan.line();
     entry.column = scan.column();
     unsigned count = 1;
 
@@ -122,6 +123,8 @@ void parse_line(std::string_view text, int line, StateFile& file) {
     file.entries.push_back(std::move(entry));
 }
 
+namespace {
+
 std::string cell_name(unsigned address) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "[%02X]", address);
@@ -133,8 +136,10 @@ std::string cell_name(unsigned address) {
 StateFile parse_state_file(std::string_view text) {
     StateFile file;
     const auto lines = split_lines(text);
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        parse_line(lines[i], static_cast<int>(i) + 1, file);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        LineScanner scan(lines[i], static_cast<int>(i) + 1);
+        if (!scan.at_end()) parse_state_entry(scan, file);
+    }
     return file;
 }
 

@@ -36,6 +36,11 @@ struct StateFile {
 
 StateFile parse_state_file(std::string_view text);
 
+// Reads the one entry that starts where `scan` stands (after spaces) and runs to the end
+// of its line into `file.entries`, or a diagnostic into `file.diagnostics`. Lets other
+// files hold expectation lines behind a keyword of their own.
+void parse_state_entry(LineScanner& scan, StateFile& file);
+
 // One expectation the machine does not meet.
 struct Mismatch {
     int line = 0;

@@ -1,0 +1,142 @@
+#include "cli/grader.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "cli/assembler.h"
+#include "cli/cli_io.h"
+#include "cli/image_formats.h"
+#include "cli/runner.h"
+#include "machine/image_file.h"
+
+unsigned ProgramResult::passed() const {
+    unsigned n = 0;
+    for (const CaseResult& c : cases) n += c.verdict == Verdict::pass ? 1 : 0;
+    return n;
+}
+
+unsigned ProgramResult::points() const {
+    unsigned n = 0;
+    for (const CaseResult& c : cases) n += c.points;
+    return n;
+}
+
+const char* verdict_name(Verdict v) {
+    switch (v) {
+        case Verdict::pass: return "pass";
+        case Verdict::fail: return "fail";
+        case Verdict::no_halt: return "did not halt";
+        case Verdict::error: return "error";
+    }
+    return "error";
+}
+
+bool looks_like_source(const std::string& bytes) {
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) <= 0x08) return false;
+    return true;
+}
+
+namespace {
+
+// Reads and assembles (or loads) the program into `rom`; on failure fills `reasons`.
+bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& program) {
+    std::vector<std::string>& reasons = program.reasons;
+    const std::string shown = escape_for_message(path);
+    std::string bytes;
+    const FileResult read = read_file(path.c_str(), bytes, max_text_file_size);
+    if (!read) {
+        reasons.push_back(shown + ": error: cannot read the file (" + read.reason + ")");
+        program.failure = "cannot be read";
+        return false;
+    }
+    // Intel HEX and Logisim images are text too: their first line tells them apart.
+    if (detect_format(bytes) != ImageFormat::raw || !looks_like_source(bytes)) {
+        std::string error;
+        if (!load_rom_any(path, rom, error)) {
+            reasons.push_back(error);
+            program.failure = "cannot be loaded";
+            return false;
+        }
+        return true;
+    }
+    const Assembly assembly = assemble(bytes);
+    if (assembly.ok()) {
+        rom = assembly.rom;
+        return true;
+    }
+    std::size_t errors = 0;
+    for (const Diagnostic& d : assembly.diagnostics) {
+        if (d.warning) continue;
+        if (++errors <= max_reasons) reasons.push_back(format_diagnostic(shown, d));
+    }
+    if (errors > max_reasons)
+        reasons.push_back(shown + ": " + std::to_string(errors - max_reasons) + " more errors");
+    program.failure = "does not assemble";
+    return false;
+}
+
+std::string hex2(unsigned v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02X", v & 0xFF);
+    return buf;
+}
+
+CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
+    const auto start = std::chrono::steady_clock::now();
+    CaseResult result;
+    Isa4 arch{};
+    arch.rom = rom;
+    arch.ram = c.ram;
+    arch.reset();
+    RunLimits limits;
+    limits.max_steps = c.limit;
+    const RunOutcome outcome = run_machine(arch, limits);
+    result.steps = outcome.steps;
+
+    if (c.until_halt && outcome.reason != StopReason::halt) {
+        result.verdict = Verdict::no_halt;
+        result.problems.push_back({0, 0, "did not halt within " + std::to_string(c.limit) + " steps"});
+    } else {
+        if (!c.until_halt && outcome.reason == StopReason::halt)
+            result.problems.push_back({0, 0,
+                                       "halted after " + std::to_string(outcome.steps) +
+                                           " steps, before the step limit of " +
+                                           std::to_string(c.limit)});
+        for (const Mismatch& m : check_state(c.expect, arch).mismatches)
+            result.problems.push_back({m.line, m.column,
+                                       m.what + " is " + hex2(m.actual) + ", expected " +
+                                           hex2(m.expected)});
+        for (const StepBound& b : c.bounds)
+            if (!b.holds(outcome.steps))
+                result.problems.push_back({b.line, b.column,
+                                           "took " + std::to_string(outcome.steps) +
+                                               " steps, expected " + b.text()});
+        result.verdict = result.problems.empty() ? Verdict::pass : Verdict::fail;
+    }
+    result.points = result.verdict == Verdict::pass ? c.points : 0;
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+}
+
+}  // namespace
+
+ProgramResult grade_program(const Suite& suite, const std::string& path) {
+    ProgramResult program;
+    program.path = path;
+    Isa4::Rom rom{};
+    program.graded = load_program(path, rom, program);
+    program.cases.reserve(suite.cases.size());
+    for (const SuiteCase& c : suite.cases) {
+        if (program.graded) {
+            program.cases.push_back(run_case(c, rom));
+        } else {
+            CaseResult failed;
+            failed.verdict = Verdict::error;
+            failed.problems.push_back({0, 0, program.failure});
+            program.cases.push_back(failed);
+        }
+    }
+    return program;
+}

@@ -1,0 +1,57 @@
+// Grading programs against a suite: each program is read and assembled once, then every
+// case runs on a fresh machine in this process. Nothing a program holds or does stops the
+// batch: a file that cannot be read or assembled fails every case with its reasons, and
+// a run is always bounded by its case's step limit.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/suite.h"
+
+enum class Verdict {
+    pass,
+    fail,     // wrong end state, a step bound missed, or halted before an `until limit`
+    no_halt,  // did not halt within the case's step limit
+    error,    // the program could not be read, loaded or assembled
+};
+
+// One reason a case failed. `line` and `column` name the suite line it comes from, 0 when
+// it comes from no line.
+struct Problem {
+    int line = 0;
+    int column = 0;
+    std::string text;  // "r1 is 03, expected 04"
+};
+
+struct CaseResult {
+    Verdict verdict = Verdict::error;
+    std::uint64_t steps = 0;
+    unsigned points = 0;  // earned: the case's points when it passes, else 0
+    double seconds = 0;
+    std::vector<Problem> problems;
+};
+
+struct ProgramResult {
+    std::string path;
+    bool graded = false;               // read and assembled (or loaded)
+    std::string failure;               // else "does not assemble", "cannot be read" ...
+    std::vector<std::string> reasons;  // why not: the file's error or the assembler's messages
+    std::vector<CaseResult> cases;     // one per suite case, in suite order
+
+    unsigned passed() const;
+    unsigned points() const;
+};
+
+// The most assembler messages kept for one program; a longer list ends with a count.
+inline constexpr std::size_t max_reasons = 20;
+
+ProgramResult grade_program(const Suite& suite, const std::string& path);
+
+// True when a program file reads as an assembly source: it holds no byte 00..08. A ROM
+// image does, in the top byte of every word from ADD to MOVE (opcodes 0..7).
+bool looks_like_source(const std::string& bytes);
+
+// "pass", "fail", "did not halt", "error": the result's name in every report.
+const char* verdict_name(Verdict v);

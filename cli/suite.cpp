@@ -1,0 +1,305 @@
+#include "cli/suite.h"
+
+#include <optional>
+
+#include "cli/cli_io.h"
+#include "cli/image_formats.h"
+#include "machine/image_file.h"
+
+bool StepBound::holds(std::uint64_t taken) const {
+    switch (compare) {
+        case less: return taken < steps;
+        case at_most: return taken <= steps;
+        case equal: return taken == steps;
+        case at_least: return taken >= steps;
+        case more: return taken > steps;
+    }
+    return false;
+}
+
+std::string StepBound::text() const {
+    static const char* const names[] = {"<", "<=", "==", ">=", ">"};
+    return std::string("steps ") + names[compare] + " " + std::to_string(steps);
+}
+
+unsigned Suite::total_points() const {
+    unsigned total = 0;
+    for (const SuiteCase& c : cases) total += c.points;
+    return total;
+}
+
+std::string folder_of(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+namespace {
+
+constexpr unsigned max_points = 1000000;
+constexpr std::size_t max_name_size = 200;
+
+// The rest of the line up to a comment, without the spaces around it.
+std::string_view rest_of_line(std::string_view line, LineScanner& scan) {
+    scan.skip_spaces();
+    std::string_view rest = line.substr(static_cast<std::size_t>(scan.column() - 1));
+    const std::size_t comment = rest.find_first_of(";#");
+    if (comment != std::string_view::npos) rest = rest.substr(0, comment);
+    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t')) rest.remove_suffix(1);
+    return rest;
+}
+
+class SuiteParser {
+public:
+    SuiteParser(Suite& suite, const std::string& folder) : suite_(suite), folder_(folder) {}
+
+    void line(std::string_view text, int number);
+    void finish();
+
+private:
+    void error(const LineScanner& scan, int column, std::string message) {
+        suite_.diagnostics.push_back(scan.error_at(column, std::move(message)));
+    }
+    std::optional<std::uint64_t> count(LineScanner& scan, std::uint64_t lo, std::uint64_t hi);
+    void start_case(std::string_view text, LineScanner& scan, int column);
+    void ram_image(std::string_view text, LineScanner& scan);
+    void ram_cells(LineScanner& scan);
+    void step_bound(LineScanner& scan);
+    void until(LineScanner& scan);
+    void close_case();
+    SuiteCase& current() { return suite_.cases.back(); }
+
+    Suite& suite_;
+    std::string folder_;
+    std::uint64_t default_limit_ = default_step_limit;
+    bool in_case_ = false;  // a `case` line has opened current()
+    std::optional<std::uint64_t> case_limit_;
+    StateFile cells_;  // the current case's `set` lines, written over its RAM image
+};
+
+std::optional<std::uint64_t> SuiteParser::count(LineScanner& scan, std::uint64_t lo,
+                                                std::uint64_t hi) {
+    scan.skip_spaces();
+    const int column = scan.column();
+    if (!scan.at_number()) {
+        const std::string_view found = scan.token_for_message();
+        error(scan, column,
+              found.empty() ? "expected a number"
+                            : "expected a number, found " + in_quotes(found));
+        return std::nullopt;
+    }
+    std::string problem;
+    const auto n = scan.literal(problem);
+    if (!n) {
+        error(scan, column, problem);
+        return std::nullopt;
+    }
+    const auto v = static_cast<std::uint64_t>(n->value);
+    if (n->too_large || n->value < 0 || v < lo || v > hi) {
+        error(scan, column,
+              "value " + (n->too_large ? quote_for_message(n->typed) : std::to_string(v)) +
+                  " is out of range (" + std::to_string(lo) + ".." + std::to_string(hi) + ")");
+        return std::nullopt;
+    }
+    return v;
+}
+
+void SuiteParser::line(std::string_view text, int number) {
+    LineScanner scan(text, number);
+    if (scan.at_end()) return;
+    const int column = scan.column();
+    const std::string keyword = lower(scan.identifier());
+    const std::size_t errors_before = suite_.diagnostics.size();
+
+    if (keyword == "case") {
+        start_case(text, scan, column);
+        return;
+    }
+    if (keyword == "limit") {
+        const auto n = count(scan, 1, max_step_limit);
+        if (n && in_case_)
+            case_limit_ = *n;
+        else if (n)
+            default_limit_ = *n;
+    } else if (!in_case_) {
+        if (keyword.empty())
+            error(scan, column,
+                  "expected a keyword (case, limit ...), found " +
+                      in_quotes(scan.token_for_message()));
+        else
+            error(scan, column,
+                  "'" + keyword + "' belongs to a case: start one with 'case NAME' first");
+        return;
+    } else if (keyword == "expect") {
+        parse_state_entry(scan, current().expect);
+        for (Diagnostic& d : current().expect.diagnostics) suite_.diagnostics.push_back(d);
+        current().expect.diagnostics.clear();
+        return;
+    } else if (keyword == "set") {
+        ram_cells(scan);
+        return;
+    } else if (keyword == "ram") {
+        ram_image(text, scan);
+        return;
+    } else if (keyword == "steps") {
+        step_bound(scan);
+    } else if (keyword == "points") {
+        const auto n = count(scan, 0, max_points);
+        if (n) current().points = static_cast<unsigned>(*n);
+    } else if (keyword == "hidden" || keyword == "visible") {
+        current().hidden = keyword == "hidden";
+    } else if (keyword == "until") {
+        until(scan);
+    } else {
+        error(scan, column,
+              "unknown keyword " +
+                  in_quotes(keyword.empty() ? scan.token_for_message() : keyword) +
+                  " (expected case, ram, set, expect, steps, limit, points, hidden, visible or "
+                  "until)");
+        return;
+    }
+    if (suite_.diagnostics.size() == errors_before && !scan.at_end())
+        error(scan, scan.column(),
+              "unexpected " + in_quotes(scan.token_for_message()) + " after '" +
+                  keyword + "'");
+}
+
+void SuiteParser::start_case(std::string_view text, LineScanner& scan, int column) {
+    close_case();
+    const std::string_view name = rest_of_line(text, scan);
+    const int name_column = scan.column();
+    suite_.cases.emplace_back();
+    in_case_ = true;
+    current().line = scan.line();
+    current().name = std::string(name);
+    if (name.empty()) {
+        error(scan, column, "a case needs a name: 'case NAME'");
+        return;
+    }
+    if (name.size() > max_name_size) {
+        error(scan, name_column,
+              "a case name is at most " + std::to_string(max_name_size) + " characters");
+        return;
+    }
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            error(scan, name_column, "a case name holds no control characters");
+            return;
+        }
+    }
+    for (std::size_t i = 0; i + 1 < suite_.cases.size(); ++i) {
+        if (suite_.cases[i].name == current().name) {
+            error(scan, name_column,
+                  "a case named " + in_quotes(name) + " is already on line " +
+                      std::to_string(suite_.cases[i].line));
+            return;
+        }
+    }
+}
+
+void SuiteParser::ram_image(std::string_view text, LineScanner& scan) {
+    const int column = (scan.skip_spaces(), scan.column());
+    const std::string name(rest_of_line(text, scan));
+    if (name.empty()) {
+        error(scan, column, "expected the name of a RAM image after 'ram'");
+        return;
+    }
+    const std::string path = name[0] == '/' ? name : folder_ + name;
+    std::string problem;
+    if (!load_ram_any(path, current().ram, problem)) {
+        // The loader's line names the file again; keep only its reason.
+        const std::string shown = escape_for_message(path);
+        const std::string prefix = shown + ": error: cannot load the RAM image ";
+        const std::string why = problem.rfind(prefix, 0) == 0 ? problem.substr(prefix.size())
+                                                              : "(" + problem + ")";
+        error(scan, column, "cannot load the RAM image '" + shown + "' " + why);
+        return;
+    }
+    suite_.ram_images.push_back(path);
+    // Cells given before the image still win over it.
+    apply_ram_entries(cells_, current().ram);
+}
+
+void SuiteParser::ram_cells(LineScanner& scan) {
+    StateFile line;
+    parse_state_entry(scan, line);
+    for (const Diagnostic& d : line.diagnostics) suite_.diagnostics.push_back(d);
+    for (const Diagnostic& d : apply_ram_entries(line, current().ram))
+        suite_.diagnostics.push_back(
+            {d.line, d.column, "'set' writes RAM cells only: set [address] = value"});
+    for (StateEntry& e : line.entries) cells_.entries.push_back(std::move(e));
+}
+
+void SuiteParser::step_bound(LineScanner& scan) {
+    StepBound bound;
+    bound.line = scan.line();
+    scan.skip_spaces();
+    bound.column = scan.column();
+    if (scan.accept("<="))
+        bound.compare = StepBound::at_most;
+    else if (scan.accept(">="))
+        bound.compare = StepBound::at_least;
+    else if (scan.accept("=="))
+        bound.compare = StepBound::equal;
+    else if (scan.accept('<'))
+        bound.compare = StepBound::less;
+    else if (scan.accept('>'))
+        bound.compare = StepBound::more;
+    else {
+        error(scan, bound.column, "expected <, <=, ==, >= or > and a number of steps");
+        return;
+    }
+    const auto n = count(scan, 0, max_step_limit);
+    if (!n) return;
+    bound.steps = *n;
+    current().bounds.push_back(bound);
+}
+
+void SuiteParser::until(LineScanner& scan) {
+    scan.skip_spaces();
+    const int column = scan.column();
+    const std::string what = lower(scan.identifier());
+    if (what == "halt" || what == "limit")
+        current().until_halt = what == "halt";
+    else
+        error(scan, column, "expected 'until halt' or 'until limit'");
+}
+
+void SuiteParser::close_case() {
+    if (!in_case_) return;
+    current().limit = case_limit_.value_or(default_limit_);
+    if (current().expect.entries.empty() && current().bounds.empty())
+        suite_.diagnostics.push_back({current().line, 1,
+                                      "case " + in_quotes(current().name) +
+                                          " checks nothing: give it an 'expect' or 'steps' line"});
+    for (const StepBound& b : current().bounds) {
+        const bool reachable = b.compare == StepBound::more ? b.steps < current().limit
+                               : b.compare == StepBound::less || b.compare == StepBound::at_most
+                                   ? true
+                                   : b.steps <= current().limit;
+        if (!reachable)
+            suite_.diagnostics.push_back(
+                {b.line, b.column,
+                 "the bound " + b.text() + " is beyond the case's step limit of " +
+                     std::to_string(current().limit)});
+    }
+    in_case_ = false;
+    case_limit_.reset();
+    cells_ = StateFile{};
+}
+
+void SuiteParser::finish() {
+    close_case();
+    if (suite_.cases.empty())
+        suite_.diagnostics.push_back({1, 1, "the suite has no cases: add 'case NAME' lines"});
+}
+
+}  // namespace
+
+Suite parse_suite(std::string_view text, const std::string& folder) {
+    Suite suite;
+    SuiteParser parser(suite, folder);
+    const auto lines = split_lines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) parser.line(lines[i], static_cast<int>(i) + 1);
+    parser.finish();
+    return suite;
+}

@@ -1,0 +1,70 @@
+// Suite files: one exercise for `isa4 test`, as named cases that each set up RAM, run the
+// program from reset and check the end state.
+//
+//   # multiply.suite
+//   limit 2000                    step limit of every case (default 100000)
+//
+//   case six times seven          a case runs to the next `case` line
+//     ram    six-seven.ram        RAM image loaded first (named from the suite's folder)
+//     set    [0x00..0x01] = 6, 7  RAM cells written over it, as in RAM data files
+//     expect [0x02] = 42          one expectation line, as in --expect files
+//     expect r2 = 0
+//     steps  <= 80                a bound on the steps taken (<, <=, ==, >=, >)
+//     limit  500                  this case's step limit
+//     points 2                    weight, default 1
+//     hidden                      or visible (the default)
+//     until  limit                the run must reach its step limit; the default,
+//                                 `until halt`, needs a halting JZ within it
+//
+// Keywords may be written in either case; `;` and `#` start comments. The name of a case
+// is the rest of its line. Every mistake is a diagnostic; a suite with any is not run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/source_text.h"
+#include "cli/state_file.h"
+#include "machine/isa4.h"
+
+inline constexpr std::uint64_t default_step_limit = 100000;
+inline constexpr std::uint64_t max_step_limit = 1000000000;
+
+struct StepBound {
+    enum Compare { less, at_most, equal, at_least, more } compare = at_most;
+    std::uint64_t steps = 0;
+    int line = 0;
+    int column = 0;
+
+    bool holds(std::uint64_t taken) const;
+    std::string text() const;  // "steps <= 80"
+};
+
+struct SuiteCase {
+    std::string name;
+    int line = 0;         // of its `case` line
+    Isa4::Ram ram{};      // RAM at reset
+    StateFile expect;     // the expectation entries
+    std::vector<StepBound> bounds;
+    std::uint64_t limit = default_step_limit;
+    unsigned points = 1;
+    bool hidden = false;
+    bool until_halt = true;
+};
+
+struct Suite {
+    std::vector<SuiteCase> cases;
+    std::vector<std::string> ram_images;  // the paths of the images the cases load
+    std::vector<Diagnostic> diagnostics;
+
+    bool ok() const { return diagnostics.empty(); }
+    unsigned total_points() const;
+};
+
+// `folder` is where the `ram` names are found ("" for the current directory).
+Suite parse_suite(std::string_view text, const std::string& folder);
+
+// The folder part of a path, "" when it has none: "ex/a.suite" -> "ex/".
+std::string folder_of(const std::string& path);

@@ -1,0 +1,117 @@
+#include "cli/test_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "cli/cli_io.h"
+#include "cli/grader.h"
+#include "cli/reports.h"
+#include "cli/suite.h"
+#include "machine/image_file.h"
+
+namespace {
+
+constexpr int exit_ok = 0;
+constexpr int exit_failed = 1;
+constexpr int exit_usage = 2;
+
+struct Report {
+    const char* option;
+    const std::string& path;
+    std::string (*write)(const GradedBatch&);
+};
+
+std::string gradescope_of_first(const GradedBatch& batch) {
+    return gradescope_report(batch, batch.programs.front());
+}
+
+}  // namespace
+
+CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
+    CLI::App* cmd = app.add_subcommand(
+        "test", "Grade programs (sources or ROM images) against the cases of a .suite file");
+    cmd->add_option("SUITE", args.suite, "the exercise: cases, inputs and expectations")
+        ->required()
+        ->type_name("FILE");
+    cmd->add_option("PROGRAM", args.programs, "sources or ROM images to grade")
+        ->required()
+        ->type_name("FILE...");
+    cmd->add_flag("--tap", args.tap, "print TAP (version 13) instead of the table");
+    cmd->add_option("--junit", args.junit, "write JUnit XML: a testsuite per program")
+        ->type_name("FILE");
+    cmd->add_option("--gradescope", args.gradescope,
+                    "write Gradescope's results.json (one program only)")
+        ->type_name("FILE");
+    cmd->add_option("--csv", args.csv, "write a row per program and case")->type_name("FILE");
+    cmd->footer(
+        "Exit status: 0 every case of every program passes, 1 a case fails or a report "
+        "cannot be written, 2 bad usage or a mistake in the suite.");
+    return cmd;
+}
+
+int run_test(const TestArgs& args) {
+    const Report reports[] = {
+        {"--junit", args.junit, junit_report},
+        {"--gradescope", args.gradescope, gradescope_of_first},
+        {"--csv", args.csv, csv_report},
+    };
+    std::vector<std::string> inputs = args.programs;
+    inputs.push_back(args.suite);
+    for (const std::string& p : inputs) {
+        if (p.empty()) {
+            std::cerr << "isa4 test: error: an empty file name\n";
+            return exit_usage;
+        }
+    }
+    if (!args.gradescope.empty() && args.programs.size() != 1) {
+        std::cerr << "isa4 test: error: --gradescope grades one program, not "
+                  << args.programs.size() << "\n";
+        return exit_usage;
+    }
+
+    const auto text = read_text_input(args.suite);
+    if (!text) return exit_usage;
+    const Suite suite = parse_suite(*text, folder_of(args.suite));
+    if (!suite.ok()) {
+        for (const Diagnostic& d : suite.diagnostics)
+            std::cerr << format_diagnostic(escape_for_message(args.suite), d) << "\n";
+        std::cerr << escape_for_message(args.suite) << ": " << suite.diagnostics.size()
+                  << (suite.diagnostics.size() == 1 ? " error" : " errors")
+                  << "; nothing was run\n";
+        return exit_usage;
+    }
+    inputs.insert(inputs.end(), suite.ram_images.begin(), suite.ram_images.end());
+    for (const Report& r : reports) {
+        if (r.path.empty()) continue;
+        if (!output_clear_of_inputs(r.path, inputs)) return exit_usage;
+        for (const Report& other : reports) {
+            if (&other != &r && other.path == r.path) {
+                std::cerr << "isa4 test: error: " << r.option << " and " << other.option
+                          << " name the same file\n";
+                return exit_usage;
+            }
+        }
+    }
+
+    GradedBatch batch{suite, args.suite, {}};
+    batch.programs.reserve(args.programs.size());
+    bool all_pass = true;
+    for (const std::string& path : args.programs) {
+        batch.programs.push_back(grade_program(suite, path));
+        all_pass = all_pass && batch.programs.back().passed() == suite.cases.size();
+    }
+
+    std::cout << (args.tap ? tap_report(batch) : table_report(batch));
+    int status = all_pass ? exit_ok : exit_failed;
+    for (const Report& r : reports) {
+        if (r.path.empty()) continue;
+        const FileResult saved = save_file(r.path.c_str(), r.write(batch));
+        if (!saved) {
+            std::cerr << escape_for_message(r.path) << ": error: cannot write the report ("
+                      << saved.reason << ")\n";
+            status = exit_failed;
+        }
+    }
+    return status;
+}

@@ -1,0 +1,25 @@
+// `isa4 test SUITE PROGRAM...`: grades programs against a suite and reports the results
+// as a table or TAP on standard output, and as JUnit XML, Gradescope JSON or CSV files.
+//
+// Exit status: 0 when every case of every program passes, 1 when any fails or a report
+// cannot be written, 2 for bad usage or a suite with mistakes (then nothing runs).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+struct TestArgs {
+    std::string suite;
+    std::vector<std::string> programs;
+    bool tap = false;
+    std::string junit;
+    std::string gradescope;
+    std::string csv;
+};
+
+CLI::App* add_test_command(CLI::App& app, TestArgs& args);
+int run_test(const TestArgs& args);

@@ -1,0 +1,208 @@
+#!/usr/bin/python3
+"""Grades examples/grading with `isa4 test` and hands every report to the tool that
+reads it: prove and Perl's TAP::Parser for TAP, junitparser and xmllint for JUnit XML,
+jsonschema (against Gradescope's documented results.json) and Python's csv module.
+Each sample submission must get its verdict in every report, and file names full of
+markup, quotes and control bytes must not break any of them.
+
+Usage: grading_reports_test.py ISA4 SOURCE_DIR
+"""
+import csv
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import jsonschema
+import junitparser
+
+ISA4, SOURCE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+EXAMPLE = os.path.join(SOURCE, "examples", "grading")
+SUITE = os.path.join(EXAMPLE, "multiply.suite")
+SCHEMA = json.load(open(os.path.join(SOURCE, "tests", "gradescope_results.schema.json")))
+CASES = ["six times seven", "zero times five", "five times zero",
+         "the product wraps at 256", "the inputs are left alone", "fast enough"]
+POINTS = [2, 1, 1, 1, 1, 2]
+
+# The result of each case for each sample, in case order.
+EXPECTED = {
+    "ada-correct.s": ["pass"] * 6,
+    "ben-wrong.s": ["fail"] * 6,
+    "cleo-slow.s": ["pass"] * 5 + ["fail"],
+    "dan-never-halts.s": ["did not halt"] * 6,
+    "eve-broken.s": ["error"] * 6,
+}
+
+# Prints one line per test point: ok or not ok, the description, and the YAML block's
+# result; then every parse error. Exits 1 when the TAP does not parse cleanly.
+TAP_READER = r"""
+use TAP::Parser;
+local $/; my $tap = <STDIN>;
+my $p = TAP::Parser->new({tap => $tap});
+my $last;
+while (my $r = $p->next) {
+    if ($r->is_test) { print "\n" if defined $last; $last = $r;
+                       print(($r->is_ok ? "ok" : "not ok"), "\t", $r->description); }
+    elsif ($r->is_yaml) { print "\t", $r->data->{result}, "\t", $r->data->{message} =~ tr/\n//; }
+}
+print "\n";
+print STDERR "parse error: $_\n" for $p->parse_errors;
+exit($p->parse_errors || !$p->is_good_plan ? 1 : 0);
+"""
+
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what)
+
+
+def isa4(*args, cwd=None):
+    return subprocess.run([ISA4, "test", *args], capture_output=True, cwd=cwd)
+
+
+def read_tap(text):
+    run = subprocess.run(["perl", "-e", TAP_READER], input=text, capture_output=True)
+    check(run.returncode == 0, "TAP::Parser reads the TAP: " + run.stderr.decode())
+    return [line.split("\t") for line in run.stdout.decode().splitlines()]
+
+
+def junit_results(path):
+    check(subprocess.run(["xmllint", "--noout", path]).returncode == 0, "xmllint reads " + path)
+    results = {}
+    for suite in junitparser.JUnitXml.fromfile(path):
+        kinds = []
+        for case in suite:
+            kind = "pass"
+            for result in case.result:
+                kind = "error" if isinstance(result, junitparser.Error) else result.type
+            kinds.append((case.classname, case.name, kind))
+        results[suite.name] = kinds
+    return results
+
+
+def check_gradescope(path, verdicts):
+    report = json.load(open(path, encoding="utf-8"))
+    try:
+        jsonschema.validate(report, SCHEMA)
+    except jsonschema.ValidationError as e:
+        check(False, "results.json meets the schema: " + e.message)
+    earned = [p if v == "pass" else 0 for p, v in zip(POINTS, verdicts)]
+    check(report["score"] == sum(earned), "Gradescope score")
+    check([t["score"] for t in report["tests"]] == earned, "Gradescope test scores")
+    check([t["max_score"] for t in report["tests"]] == POINTS, "Gradescope max scores")
+    check([t["name"] for t in report["tests"]] == CASES, "Gradescope test names")
+    check([t["visibility"] for t in report["tests"]] ==
+          ["visible", "visible", "hidden", "hidden", "hidden", "visible"], "visibility")
+    check([t["status"] for t in report["tests"]] ==
+          ["passed" if v == "pass" else "failed" for v in verdicts], "Gradescope status")
+    return report
+
+
+with tempfile.TemporaryDirectory() as scratch:
+    # The example, every report at once.
+    samples = sorted(EXPECTED)
+    paths = [os.path.join(EXAMPLE, "submissions", s) for s in samples]
+    junit, table_csv = os.path.join(scratch, "junit.xml"), os.path.join(scratch, "grades.csv")
+    run = isa4(SUITE, *paths, "--junit", junit, "--csv", table_csv)
+    check(run.returncode == 1, "a failing batch exits 1")
+
+    rows = list(csv.reader(open(table_csv, newline="", encoding="utf-8")))
+    check(rows[0] == ["program", "case", "result", "steps", "points", "max_points"], "CSV head")
+    for sample, path in zip(samples, paths):
+        mine = [r for r in rows[1:] if r[0] == path]
+        check([r[1] for r in mine] == CASES, sample + ": CSV cases")
+        check([r[2] for r in mine] == EXPECTED[sample], sample + ": CSV results")
+        check(all((r[3] == "") == (sample == "eve-broken.s") for r in mine), sample + ": steps")
+
+    kinds = junit_results(junit)
+    for sample, path in zip(samples, paths):
+        check(kinds[path] == [(path, c, v) for c, v in zip(CASES, EXPECTED[sample])],
+              sample + ": JUnit results " + repr(kinds.get(path)))
+
+    run = subprocess.run(["prove", "-e", ISA4 + " test --tap " + SUITE, *paths],
+                         capture_output=True)
+    check(run.returncode == 1, "prove fails the batch")
+    out = run.stdout.decode()
+    check("ada-correct.s ...... ok" in out, "prove passes the correct sample")
+    check("Failed 1/6 subtests" in out and "Files=5, Tests=30" in out, "prove's summary")
+    points = read_tap(isa4("--tap", SUITE, *paths).stdout)
+    check(len(points) == 30, "one TAP point per program and case")
+    for i, sample in enumerate(samples):
+        for j, (case, verdict) in enumerate(zip(CASES, EXPECTED[sample])):
+            point = points[6 * i + j]
+            check(point[0] == ("ok" if verdict == "pass" else "not ok"), sample + " TAP status")
+            check(point[1] == "- " + paths[i] + ": " + case, "TAP description " + point[1])
+            if verdict != "pass":
+                check(point[2] == verdict, sample + ": TAP result " + repr(point))
+
+    for sample, path in zip(samples, paths):
+        results = os.path.join(scratch, "results.json")
+        isa4(SUITE, path, "--gradescope", results)
+        report = check_gradescope(results, EXPECTED[sample])
+        if sample == "eve-broken.s":
+            check("unknown instruction 'MUL'" in report["output"], "assembler messages shown")
+
+    # Hostile file names: markup, quotes, a comment mark, a formula, a line end, an
+    # escape and a byte that is not UTF-8.
+    hostile = [b'<b a="1">&amp;\'x\'.s', b'=1+1 # not, a "directive".s', b"line\nend\x1b\xff.s"]
+    here = os.path.join(scratch, "h")
+    os.mkdir(here)
+    for name, sample in zip(hostile, ["ada-correct.s", "ben-wrong.s", "ada-correct.s"]):
+        shutil.copy(os.path.join(EXAMPLE, "submissions", sample),
+                    os.path.join(here.encode(), name))
+
+    def isa4_here(*args):
+        return subprocess.run([ISA4, "test", SUITE, *args], capture_output=True, cwd=here)
+
+    run = isa4_here(*hostile, "--junit", "j.xml", "--csv", "g.csv")
+    check(run.returncode == 1, "hostile names grade")
+    kinds = junit_results(os.path.join(here, "j.xml"))
+    check(len(kinds) == 3 and sum(k == "pass" for s in kinds.values() for _, _, k in s) == 12,
+          "JUnit with hostile names: " + repr(kinds))
+    check('<b a="1">&amp;\'x\'.s' in kinds, "markup in a name survives as text")
+    check("line\\x0aend\\x1b\\xff.s" in kinds, "control and stray bytes escaped")
+    rows = list(csv.reader(open(os.path.join(here, "g.csv"), newline="", encoding="utf-8")))
+    check(len(rows) == 1 + 18 and all(len(r) == 6 for r in rows), "CSV rows stay whole")
+    check(rows[7][0] == "'=1+1 # not, a \"directive\".s", "CSV formula defused: " + rows[7][0])
+    points = read_tap(isa4_here("--tap", *hostile).stdout)
+    check(len(points) == 18, "TAP with hostile names has every point")
+    check(points[6][1].startswith("- =1+1 \\# not"), "'#' escaped in TAP " + points[6][1])
+    check(points[12][1].startswith("- line\\x0aend\\x1b\\xff.s"), "TAP " + points[12][1])
+    isa4_here(hostile[2], "--gradescope", "r.json")
+    check_gradescope(os.path.join(here, "r.json"), ["pass"] * 6)
+
+    # Exit statuses, and reports that would overwrite an input.
+    ada = paths[0]
+    check(isa4(SUITE, ada).returncode == 0, "a batch that passes exits 0")
+    broken = os.path.join(scratch, "broken.suite")
+    open(broken, "w").write("case a\n  expect r1 = 1\n  steps <= many\n")
+    run = isa4(broken, ada, "--csv", os.path.join(scratch, "none.csv"))
+    check(run.returncode == 2 and run.stdout == b"", "a broken suite exits 2 and runs nothing")
+    check(b"broken.suite:3:12: error: expected a number, found 'many'" in run.stderr,
+          "a suite mistake names its place: " + run.stderr.decode())
+    check(not os.path.exists(os.path.join(scratch, "none.csv")), "no report from a broken suite")
+    copy = os.path.join(scratch, "copy.suite")
+    shutil.copy(SUITE, copy)
+    for args in (["--junit", copy], ["--csv", ada], ["--gradescope", ada]):
+        run = isa4(copy, ada, *args)
+        check(run.returncode == 2 and b"same file" in run.stderr, "refused: " + repr(args))
+    check(open(copy).read() == open(SUITE).read(), "the suite is left whole")
+    check(isa4(SUITE, ada, ada, "--gradescope", "r.json", cwd=scratch).returncode == 2,
+          "--gradescope takes one program")
+    check(isa4(SUITE, ada, "--csv", "x", "--junit", "x", cwd=scratch).returncode == 2,
+          "two reports into one file")
+    run = isa4(SUITE, ada, "--junit", os.path.join(scratch, "no", "such", "dir.xml"))
+    check(run.returncode == 1 and b"cannot write the report" in run.stderr, "unwritable report")
+    fifo = os.path.join(scratch, "fifo.s")
+    os.mkfifo(fifo)
+    run = subprocess.run([ISA4, "test", SUITE, fifo, ada], capture_output=True, timeout=20)
+    check(run.returncode == 1 and b"Not a regular file" in run.stdout and
+          b"6/6" in run.stdout, "a FIFO fails its cases and the batch goes on")
+
+print("%d failures" % len(failures) if failures else "all reports read back")
+sys.exit(1 if failures else 0)
