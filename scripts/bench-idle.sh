@@ -7,7 +7,11 @@
 # threads, llvmpipe's included), the CPU seconds per second of the X server meanwhile,
 # and the frames per second it presented. Frames are counted by a small LD_PRELOAD
 # library over SDL_GL_SwapWindow (scripts/bench-idle/frame_counter.cpp), so neither
-# program is changed. The two run one after the other, never at once.
+# program is changed. Two more rows show where the time goes: the example paced by that
+# library to 60 frames a second, as the workbench paces itself (FRAME_PACE_HZ), and the
+# workbench with every window folded to its title bar (an imgui.ini of the first-launch
+# places with Collapsed=1), what clearing and presenting the window costs alone. They run
+# one after the other, never at once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -44,14 +48,19 @@ cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
 frames() { od -An -t u8 "$1" | tr -d ' '; }
 now() { date +%s.%N; }
 ticks_per_second=$(getconf CLK_TCK)
+runs=0
 
-# measure NAME PROGRAM: starts PROGRAM in a directory of its own and prints one row.
+# measure NAME PROGRAM [VAR=VALUE...]: starts PROGRAM in a directory of its own, with
+# those variables set, and prints one row.
 measure() {
-    local name=$1 program=$2 dir="$scratch/$1"
+    local name=$1 program=$2 dir="$scratch/run$((++runs))"
+    shift 2
     mkdir -p "$dir"
+    [ -n "${ini:-}" ] && cp "$ini" "$dir/imgui.ini"
     truncate -s 8 "$dir/frames"
-    (cd "$dir" && DISPLAY=$display XDG_CACHE_HOME="$dir/cache" FRAME_COUNTER="$dir/frames" \
-        LD_PRELOAD="$root/build-idle/frame_counter.so" exec "$program" >/dev/null) &
+    (cd "$dir" && exec env DISPLAY="$display" XDG_CACHE_HOME="$dir/cache" \
+        FRAME_COUNTER="$dir/frames" LD_PRELOAD="$root/build-idle/frame_counter.so" "$@" \
+        "$program" >/dev/null) &
     local pid=$!
     sleep "$settle"
     local t0 c0 x0 f0 t1 c1 x1 f1
@@ -72,3 +81,10 @@ printf '%s idle, %s s each, %s processors, load average %s\n' "$display" "$secon
 printf '%-22s %14s %14s %10s\n' program "CPU-s/s" "Xvfb CPU-s/s" "frames/s"
 measure kelvane "$root/build-idle/kelvane"
 measure example_sdl_opengl2 "$root/build-idle/example_sdl_opengl2"
+measure "example, paced to 60/s" "$root/build-idle/example_sdl_opengl2" FRAME_PACE_HZ=60
+# The first-launch layout as the workbench seeds it, every window folded.
+ini="$scratch/folded.ini"
+sed -n '/R"(/,/)";/p' app/first_launch_layout.cpp | sed -e 's/.*R"(//' -e '/)";/d' \
+    -e 's/^Collapsed=0$/Collapsed=1/' >"$ini"
+grep -q '^\[Window\]\[CPU state\]$' "$ini" || { echo "no layout in app/first_launch_layout.cpp" >&2; exit 1; }
+measure "kelvane, windows folded" "$root/build-idle/kelvane"
