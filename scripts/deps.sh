@@ -48,14 +48,19 @@ fuzz=(
     clang libclang-rt-14-dev
 )
 
+# Logisim 2.7 and with it a Java runtime, for scripts/logisim-check.sh.
+logisim=(
+    logisim
+)
+
 purposes=()
 list_only=false
 for arg in "$@"; do
     case "$arg" in
         --list) list_only=true ;;
-        build | run | test | bench | fuzz) purposes+=("$arg") ;;
+        build | run | test | bench | fuzz | logisim) purposes+=("$arg") ;;
         *)
-            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench] [fuzz]" >&2
+            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench] [fuzz] [logisim]" >&2
             exit 2
             ;;
     esac

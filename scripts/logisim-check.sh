@@ -23,7 +23,7 @@
 # or the first mismatches for each source, and exits 0 when all match, 1 otherwise
 # (also when Logisim cannot run), 2 on bad usage.
 #
-# logisim and a Java runtime are installed with apt-get when missing, as root or
+# logisim and a Java runtime are installed by scripts/deps.sh when missing, as root or
 # through sudo; with neither, it prints the command to run as root and exits 1. It is
 # no part of the test suite, which installs no Java. It needs no display: Logisim's tty
 # mode opens no window, and Java runs with java.awt.headless set.
@@ -52,31 +52,7 @@ sources=("$@")
 
 # --- what it needs ---
 
-packages=(logisim)  # brings a Java runtime (default-jre) with it
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    command="apt-get install --no-install-recommends ${missing[*]}"
-    if [ "$(id -u)" -eq 0 ]; then
-        sudo=()
-    elif command -v sudo >/dev/null; then
-        sudo=(sudo)
-    else
-        echo "These Debian packages are missing: ${missing[*]}" >&2
-        echo "Install them as root with:" >&2
-        echo "    $command" >&2
-        echo "then run this command again." >&2
-        exit 1
-    fi
-    echo "Installing: ${missing[*]}"
-    "${sudo[@]}" apt-get update -q
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-        --no-install-recommends "${missing[@]}"
-fi
+"$repo/scripts/deps.sh" logisim
 if [ ! -x "$isa4" ]; then
     echo "error: $isa4 is missing; build it first:" >&2
     echo "    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build --target isa4" >&2
