@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Installs the Debian package on a machine that has never built Kelvane: a minimal
+# Debian 12 made with debootstrap in a scratch directory, with nothing added but the
+# package (apt fetches what it depends on, and what it recommends, as it would for a
+# user). Then, inside that root, as a user would:
+#   - isa4 runs the installed multiply example against its expectations;
+#   - every shared library of kelvane and isa4 resolves (ldd);
+#   - kelvane with no display says why and exits 255;
+#   - kelvane under an X server (Xvfb, added for this step only) stays up for 5 s.
+#
+#   scripts/package-check.sh [DEB]    DEB defaults to the one cpack makes in build-package/
+#
+# Needs root (debootstrap and chroot) and Debian's network mirror; it takes a few minutes,
+# so the test command does not run it. Exits 0 when every check passes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+[ "$(id -u)" -eq 0 ] || { echo "scripts/package-check.sh: run it as root (debootstrap, chroot)" >&2; exit 1; }
+
+scripts/deps.sh build run test
+command -v debootstrap >/dev/null ||
+    env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
+
+deb=${1:-}
+if [ -z "$deb" ]; then
+    cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DKELVANE_TESTS=OFF \
+        -DKELVANE_BENCH=OFF >/dev/null
+    cmake --build build-package -j"$(nproc)" >/dev/null
+    (cd build-package && cpack -G DEB >/dev/null)
+    deb=$(ls "$root"/build-package/kelvane_*.deb)
+fi
+deb=$(realpath "$deb")
+
+scratch=$(mktemp -d /tmp/kelvane-package-XXXXXX)
+machine=$scratch/machine
+# The machine's /dev is the host's, bound in: nothing is removed while any of it is
+# still mounted, and the removal never crosses into another file system.
+cleanup() {
+    local mounted left=false
+    for mounted in dev/pts dev proc; do
+        if mountpoint -q "$machine/$mounted"; then
+            umount "$machine/$mounted" || umount -l "$machine/$mounted" || left=true
+        fi
+    done
+    for mounted in dev/pts dev proc; do
+        mountpoint -q "$machine/$mounted" && left=true
+    done
+    if $left; then
+        echo "scripts/package-check.sh: $machine is still mounted; not removed" >&2
+    else
+        rm -rf --one-file-system "$scratch"
+    fi
+}
+trap cleanup EXIT
+
+echo "debootstrap bookworm (minbase) into $machine"
+debootstrap --variant=minbase bookworm "$machine" http://deb.debian.org/debian \
+    >"$scratch/debootstrap.log" 2>&1 || { tail -20 "$scratch/debootstrap.log" >&2; exit 1; }
+mount -t proc proc "$machine/proc"
+mount --bind /dev "$machine/dev"
+mount --bind /dev/pts "$machine/dev/pts"
+in_machine() { chroot "$machine" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
+
+cp "$deb" "$machine/tmp/"
+echo "apt install ./$(basename "$deb")"
+in_machine sh -c "apt-get update -q >/dev/null && DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q /tmp/$(basename "$deb")" >"$scratch/install.log" 2>&1 ||
+    { tail -20 "$scratch/install.log" >&2; exit 1; }
+
+failures=0
+check() {  # check WHAT COMMAND...: runs COMMAND in the machine, reports
+    local what=$1
+    shift
+    if in_machine "$@" >"$scratch/out" 2>&1; then
+        echo "ok: $what"
+    else
+        echo "FAIL: $what" >&2
+        sed 's/^/    /' "$scratch/out" >&2
+        failures=$((failures + 1))
+    fi
+}
+
+examples=/usr/share/kelvane/examples
+check "isa4 runs the installed multiply example" sh -c "isa4 run $examples/multiply.rom \
+    --ram $examples/multiply.ram --quiet --expect $examples/multiply.expect"
+check "every library of kelvane and isa4 resolves" sh -c \
+    '! ldd /usr/bin/kelvane /usr/bin/isa4 | grep "not found"'
+check "kelvane with no display says why and exits 255" sh -c \
+    'cd /root; kelvane >out.txt 2>&1; status=$?; cat out.txt; [ $status -eq 255 ] &&
+     grep -q "^Error: no display found" out.txt'
+in_machine sh -c "DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+    --no-install-recommends xvfb xauth >/dev/null" >"$scratch/xvfb.log" 2>&1 ||
+    { tail -20 "$scratch/xvfb.log" >&2; exit 1; }
+check "kelvane stays up for 5 s under Xvfb" sh -c \
+    'cd /root; xvfb-run -a -s "-screen 0 1600x900x24" timeout 5 kelvane; [ $? -eq 124 ]'
+check "kelvane under Xvfb wrote its layout on the way out" sh -c 'test -s /root/imgui.ini'
+
+echo "package: $(basename "$deb"), $(dpkg-deb -f "$deb" Depends)"
+[ "$failures" -eq 0 ] && echo "all checks pass"
+exit $((failures > 0))
