@@ -112,7 +112,8 @@ TEST(ImageFormats, FilesThatEndEarlyHoldTheValuesBeforeTheirEnd) {
                 SCOPED_TRACE(format_label(from, kind) + ", trial " + std::to_string(trial));
                 const std::string whole = encode_image(from, kind, values);
                 // The cuts: every byte count of a raw image, every line count of a text one
-                // (header kept), the end-of-file record of Intel HEX left off.
+                // (header kept), the end-of-file record of Intel HEX left off. `expected` is
+                // the values each cut holds, where the layout fixes it (not for Logisim's runs).
                 std::vector<std::string> cut_files;
                 std::vector<std::size_t> expected;
                 if (from == ImageFormat::raw) {
@@ -130,9 +131,8 @@ TEST(ImageFormats, FilesThatEndEarlyHoldTheValuesBeforeTheirEnd) {
                     for (std::size_t m = 0; m <= data_lines; ++m) {
                         if (m > 0) text += lines[header + m - 1];
                         cut_files.push_back(text);
-                        expected.push_back(from == ImageFormat::ihex
-                                               ? std::min<std::size_t>(16 * m / width, 256)
-                                               : 0);  // counted below
+                        if (from == ImageFormat::ihex)
+                            expected.push_back(std::min<std::size_t>(16 * m / width, 256));
                     }
                 }
                 std::size_t last = 0;
@@ -142,7 +142,7 @@ TEST(ImageFormats, FilesThatEndEarlyHoldTheValuesBeforeTheirEnd) {
                     ImageFault fault;
                     ASSERT_TRUE(decode_image(cut_files[c], kind, content, fault)) << fault.message;
                     const std::size_t held = held_prefix(content, values);
-                    if (from == ImageFormat::logisim) {
+                    if (expected.empty()) {
                         // Every line of values adds at least one; the last line ends the memory.
                         if (c > 0) {
                             EXPECT_GT(held, last);
@@ -158,9 +158,10 @@ TEST(ImageFormats, FilesThatEndEarlyHoldTheValuesBeforeTheirEnd) {
                     std::fill(travelled.begin() + static_cast<std::ptrdiff_t>(held), travelled.end(),
                               0u);
                     for (ImageFormat to : formats) {
+                        ImageContent again;
                         ASSERT_TRUE(decode_image(encode_image(to, kind, loaded(content)), kind,
-                                                 content, fault));
-                        EXPECT_EQ(loaded(content), travelled) << "to " << format_name(to);
+                                                 again, fault));
+                        EXPECT_EQ(loaded(again), travelled) << "to " << format_name(to);
                     }
                 }
             }
