@@ -47,7 +47,8 @@ std::string no_display_reason() {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     const bool has_x11 = x11 != nullptr && *x11 != '\0';
     const bool has_wayland = wayland != nullptr && *wayland != '\0';
-    if (!has_x11 && !has_wayland) return "no display found: DISPLAY and WAYLAND_DISPLAY are not set";
+    if (!has_x11 && !has_wayland)
+        return "no display found: DISPLAY and WAYLAND_DISPLAY are not set";
     std::string reason = "no display found: cannot open";
     if (has_x11) reason += std::string(" X display ") + x11;
     if (has_x11 && has_wayland) reason += " or";

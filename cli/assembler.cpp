@@ -306,9 +306,9 @@ private:
                 const std::string_view name = scan.identifier();
                 if (name.empty()) {
                     const std::string_view found = scan.token_for_message();
-                    error(scan.error_here(found.empty() ? "expected an operand"
-                                                        : "expected an operand, found " +
-                                                              in_quotes(found)));
+                    error(scan.error_here(found.empty()
+                                              ? "expected an operand"
+                                              : "expected an operand, found " + in_quotes(found)));
                     return false;
                 }
                 if (register_number(name)) {
@@ -350,7 +350,8 @@ private:
                 }
                 if (t.kind == Term::raw_label && !found->second.is_label) {
                     error(line, t.column,
-                          "'@' goes only before a label, and " + in_quotes(t.text) + " is a constant");
+                          "'@' goes only before a label, and " + in_quotes(t.text) +
+                              " is a constant");
                     return std::nullopt;
                 }
                 if (t.kind == Term::name && found->second.is_label) uses_label = true;

@@ -143,7 +143,8 @@ std::optional<std::uint64_t> parse_cli_number(const std::string& text, std::uint
 bool output_clear_of_inputs(const std::string& output, const std::vector<std::string>& inputs) {
     for (const std::string& input : inputs) {
         if (input.empty() || !same_file(output.c_str(), input.c_str())) continue;
-        std::cerr << escape_for_message(output) << ": error: the output is the same file as the input "
+        std::cerr << escape_for_message(output)
+                  << ": error: the output is the same file as the input "
                   << escape_for_message(input) << "; nothing was written\n";
         return false;
     }

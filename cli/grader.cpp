@@ -96,7 +96,8 @@ CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
 
     if (c.until_halt && outcome.reason != StopReason::halt) {
         result.verdict = Verdict::no_halt;
-        result.problems.push_back({0, 0, "did not halt within " + std::to_string(c.limit) + " steps"});
+        result.problems.push_back(
+            {0, 0, "did not halt within " + std::to_string(c.limit) + " steps"});
     } else {
         if (!c.until_halt && outcome.reason == StopReason::halt)
             result.problems.push_back({0, 0,
@@ -104,14 +105,14 @@ CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
                                            " steps, before the step limit of " +
                                            std::to_string(c.limit)});
         for (const Mismatch& m : check_state(c.expect, arch).mismatches)
-            result.problems.push_back({m.line, m.column,
-                                       m.what + " is " + hex2(m.actual) + ", expected " +
-                                           hex2(m.expected)});
+            result.problems.push_back(
+                {m.line, m.column,
+                 m.what + " is " + hex2(m.actual) + ", expected " + hex2(m.expected)});
         for (const StepBound& b : c.bounds)
             if (!b.holds(outcome.steps))
-                result.problems.push_back({b.line, b.column,
-                                           "took " + std::to_string(outcome.steps) +
-                                               " steps, expected " + b.text()});
+                result.problems.push_back(
+                    {b.line, b.column,
+                     "took " + std::to_string(outcome.steps) + " steps, expected " + b.text()});
         result.verdict = result.problems.empty() ? Verdict::pass : Verdict::fail;
     }
     result.points = result.verdict == Verdict::pass ? c.points : 0;

@@ -134,7 +134,10 @@ std::string encode_ihex(MemoryKind kind, const std::array<std::uint32_t, 256>& v
 class IhexReader {
 public:
     IhexReader(MemoryKind kind, ImageContent& content, ImageFault& fault)
-        : kind_(kind), content_(content), fault_(fault), image_(raw_size(kind)),
+        : kind_(kind),
+          content_(content),
+          fault_(fault),
+          image_(raw_size(kind)),
           held_(raw_size(kind)) {}
 
     bool read(std::string_view text) {
@@ -170,8 +173,8 @@ private:
 
     bool read_record(std::string_view record, int line, bool& ended) {
         if (record[0] != ':')
-            return fail(line, "expected a record starting with ':', found '" + shown(record[0]) +
-                                  "'");
+            return fail(line,
+                        "expected a record starting with ':', found '" + shown(record[0]) + "'");
         std::vector<unsigned> bytes;
         for (std::size_t i = 1; i < record.size(); i += 2) {
             const int hi = hex_digit(record[i]);
@@ -192,8 +195,10 @@ private:
         for (std::size_t i = 0; i + 1 < bytes.size(); ++i) sum += bytes[i];
         const unsigned expected = (0x100 - (sum & 0xFF)) & 0xFF;
         if (bytes.back() != expected)
-            return fail(line, "bad checksum " + hex("%02lX", bytes.back()) + " (the record's bytes "
-                                  "give " + hex("%02lX", expected) + ")");
+            return fail(line, "bad checksum " + hex("%02lX", bytes.back()) +
+                                  " (the record's bytes "
+                                  "give " +
+                                  hex("%02lX", expected) + ")");
 
         const unsigned long address = bytes[1] << 8 | bytes[2];
         const unsigned type = bytes[3];
@@ -224,8 +229,8 @@ private:
                 if (count != 4) return fail(line, "a start address record holds 4 bytes");
                 return true;
             default:
-                return fail(line, "unknown record type " + hex("%02lX", type) +
-                                      " (expected 00 to 05)");
+                return fail(line,
+                            "unknown record type " + hex("%02lX", type) + " (expected 00 to 05)");
         }
     }
 };
@@ -243,8 +248,9 @@ std::string encode_logisim(MemoryKind kind, const std::array<std::uint32_t, 256>
                     : "# isa4 ROM: 256 words, one per address. Load into a ROM of 8 address bits "
                       "and 20 data bits.\n";
     } else {
-        out += "# isa4 RAM: 256 cells, one per address. Load into a RAM or ROM of 8 address "
-               "bits and 8 data bits.\n";
+        out +=
+            "# isa4 RAM: 256 cells, one per address. Load into a RAM or ROM of 8 address "
+            "bits and 8 data bits.\n";
     }
     int on_line = 0;
     for (std::size_t k = 0; k < values.size();) {
@@ -414,8 +420,9 @@ FileResult read_raw_start(const std::string& path, MemoryKind kind, std::string&
     Isa4::Ram ram{};
     const FileResult read = kind == MemoryKind::rom ? load_rom_image(path.c_str(), rom)
                                                     : load_ram_image(path.c_str(), ram);
-    if (read) bytes = kind == MemoryKind::rom ? encode_raw(kind, values_of(rom))
-                                              : encode_raw(kind, values_of(ram));
+    if (read)
+        bytes = kind == MemoryKind::rom ? encode_raw(kind, values_of(rom))
+                                        : encode_raw(kind, values_of(ram));
     return read;
 }
 
@@ -444,7 +451,9 @@ bool load_any(const std::string& path, MemoryKind kind, Memory& memory, std::str
         return false;
     }
     for (std::size_t k = 0; k < 256; ++k)
-        if (content.held[k]) memory[k] = static_cast<std::remove_reference_t<decltype(memory[k])>>(content.values[k]);
+        if (content.held[k])
+            memory[k] =
+                static_cast<std::remove_reference_t<decltype(memory[k])>>(content.values[k]);
     return true;
 }
 

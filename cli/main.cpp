@@ -327,37 +327,51 @@ int run_command(int argc, char** argv) {
         app.add_subcommand("asm", "Assemble a program into a ROM image (768 bytes)");
     asm_cmd->add_option("SOURCE", asm_args.source, "assembly source file")
         ->required()
-        ->check(named)->type_name("FILE");
+        ->check(named)
+        ->type_name("FILE");
     asm_cmd->add_option("-o,--output", asm_args.output, "ROM image to write")
         ->required()
-        ->check(named)->type_name("IMAGE");
+        ->check(named)
+        ->type_name("IMAGE");
     add_format_option(asm_cmd, "--format", asm_args.format);
     asm_cmd->add_option("--symbols", asm_args.symbols, "write the labels and constants to FILE")
-        ->check(named)->type_name("FILE");
+        ->check(named)
+        ->type_name("FILE");
 
     DisArgs dis_args;
     CLI::App* dis_cmd =
         app.add_subcommand("dis", "List a ROM image as assembly that asm reads back");
-    dis_cmd->add_option("IMAGE", dis_args.image, "ROM image")->required()->check(named)->type_name("FILE");
+    dis_cmd->add_option("IMAGE", dis_args.image, "ROM image")
+        ->required()
+        ->check(named)
+        ->type_name("FILE");
     dis_cmd->add_flag("-a,--all", dis_args.every_word, "list every word, zero runs included");
     dis_cmd->add_option("--symbols", dis_args.symbols, "show the names of this symbol file")
-        ->check(named)->type_name("FILE");
+        ->check(named)
+        ->type_name("FILE");
 
     RamArgs ram_args;
     CLI::App* ram_cmd = app.add_subcommand("ram", "Build a RAM image (256 bytes) from cell values");
     ram_cmd->add_option("DATA", ram_args.data, "text file of [address] = value lines")
         ->required()
-        ->check(named)->type_name("FILE");
+        ->check(named)
+        ->type_name("FILE");
     ram_cmd->add_option("-o,--output", ram_args.output, "RAM image to write")
         ->required()
-        ->check(named)->type_name("IMAGE");
+        ->check(named)
+        ->type_name("IMAGE");
     add_format_option(ram_cmd, "--format", ram_args.format);
 
     RunArgs run_args;
     CLI::App* run_cmd = app.add_subcommand(
         "run", "Run a program from reset and print pc, z, the registers and the RAM");
-    run_cmd->add_option("IMAGE", run_args.image, "ROM image")->required()->check(named)->type_name("FILE");
-    run_cmd->add_option("--ram", run_args.ram, "RAM image to load first")->check(named)->type_name("IMAGE");
+    run_cmd->add_option("IMAGE", run_args.image, "ROM image")
+        ->required()
+        ->check(named)
+        ->type_name("FILE");
+    run_cmd->add_option("--ram", run_args.ram, "RAM image to load first")
+        ->check(named)
+        ->type_name("IMAGE");
     CLI::Option* steps =
         run_cmd
             ->add_option("--steps", run_args.steps_text,
@@ -372,23 +386,28 @@ int run_command(int argc, char** argv) {
     CLI::Option* trace = run_cmd->add_flag("--trace", run_args.trace, "print one line per step");
     run_cmd->add_flag("-q,--quiet", run_args.quiet, "leave out the final state");
     run_cmd->add_option("--save-ram", run_args.save_ram, "write the final RAM to this image")
-        ->check(named)->type_name("IMAGE");
+        ->check(named)
+        ->type_name("IMAGE");
     add_format_option(run_cmd, "--format", run_args.save_format)->needs("--save-ram");
     run_cmd->add_option("--symbols", run_args.symbols, "show the names of this symbol file")
         ->needs(trace)
-        ->check(named)->type_name("FILE");
+        ->check(named)
+        ->type_name("FILE");
     run_cmd->add_option("--expect", run_args.expect, "check the final state against this file")
-        ->check(named)->type_name("FILE");
+        ->check(named)
+        ->type_name("FILE");
 
     ConvertArgs convert_args;
     CLI::App* convert_cmd = app.add_subcommand(
         "convert", "Convert a ROM (or RAM) image between the raw, ihex and logisim formats");
     convert_cmd->add_option("IN", convert_args.input, "image to read (any format)")
         ->required()
-        ->check(named)->type_name("IMAGE");
+        ->check(named)
+        ->type_name("IMAGE");
     convert_cmd->add_option("-o,--output", convert_args.output, "image to write")
         ->required()
-        ->check(named)->type_name("IMAGE");
+        ->check(named)
+        ->type_name("IMAGE");
     add_format_option(convert_cmd, "--to", convert_args.format)->required();
     convert_cmd->add_flag("--ram", convert_args.ram, "the images are RAM images (256 cells)");
     TestArgs test_args;
@@ -401,7 +420,8 @@ int run_command(int argc, char** argv) {
         return status == 0 ? exit_ok : exit_usage;
     }
     run_args.steps_given = steps->count() > 0;
-    if (run_args.steps_given) run_args.steps = *parse_cli_number(run_args.steps_text, 0, UINT64_MAX);
+    if (run_args.steps_given)
+        run_args.steps = *parse_cli_number(run_args.steps_text, 0, UINT64_MAX);
 
     if (asm_cmd->parsed()) return run_asm(asm_args);
     if (dis_cmd->parsed()) return run_dis(dis_args);

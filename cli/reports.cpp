@@ -10,10 +10,14 @@ std::size_t utf8_length(std::string_view s, std::size_t i) {
     const auto b = static_cast<unsigned char>(s[i]);
     std::size_t n = 0;
     unsigned min = 0;
-    if (b >= 0xC2 && b <= 0xDF) n = 2, min = 0x80;
-    else if (b >= 0xE0 && b <= 0xEF) n = 3, min = 0x800;
-    else if (b >= 0xF0 && b <= 0xF4) n = 4, min = 0x10000;
-    else return 0;
+    if (b >= 0xC2 && b <= 0xDF)
+        n = 2, min = 0x80;
+    else if (b >= 0xE0 && b <= 0xEF)
+        n = 3, min = 0x800;
+    else if (b >= 0xF0 && b <= 0xF4)
+        n = 4, min = 0x10000;
+    else
+        return 0;
     if (i + n > s.size()) return 0;
     unsigned code = b & (0x3F >> (n - 1));
     for (std::size_t k = 1; k < n; ++k) {
@@ -207,8 +211,7 @@ std::string table_report(const GradedBatch& batch) {
             out += "\n" + printable(p.path) + ": case " + std::to_string(i + 1) + " '" +
                    printable(suite.cases[i].name) + "' " +
                    (r.verdict == Verdict::no_halt ? "did not halt" : "failed") + "\n";
-            for (const Problem& problem : r.problems)
-                out += "  " + located(batch, problem) + "\n";
+            for (const Problem& problem : r.problems) out += "  " + located(batch, problem) + "\n";
         }
     }
     return out;
@@ -216,8 +219,8 @@ std::string table_report(const GradedBatch& batch) {
 
 std::string tap_report(const GradedBatch& batch) {
     const Suite& suite = batch.suite;
-    std::string out = "TAP version 13\n1.." +
-                      std::to_string(batch.programs.size() * suite.cases.size()) + "\n";
+    std::string out =
+        "TAP version 13\n1.." + std::to_string(batch.programs.size() * suite.cases.size()) + "\n";
     std::size_t number = 0;
     for (const ProgramResult& p : batch.programs) {
         for (std::size_t i = 0; i < p.cases.size(); ++i) {
@@ -225,10 +228,11 @@ std::string tap_report(const GradedBatch& batch) {
             // '#' would start a directive, and a line end would end the test line.
             std::string description = printable(p.path) + ": " + printable(suite.cases[i].name);
             std::string escaped;
-            for (const char c : description) escaped += c == '#' ? std::string("\\#") : std::string(1, c);
+            for (const char c : description)
+                escaped += c == '#' ? std::string("\\#") : std::string(1, c);
             const bool ok = r.verdict == Verdict::pass;
-            out += std::string(ok ? "ok " : "not ok ") + std::to_string(++number) + " - " + escaped +
-                   "\n";
+            out += std::string(ok ? "ok " : "not ok ") + std::to_string(++number) + " - " +
+                   escaped + "\n";
             if (ok) continue;
             // The YAML block as prove's reader takes it: one line per key, the
             // explanation one quoted string.
@@ -293,7 +297,8 @@ std::string junit_report(const GradedBatch& batch) {
 std::string gradescope_report(const GradedBatch& batch, const ProgramResult& program) {
     const Suite& suite = batch.suite;
     std::string summary = printable(program.path) + ": " + std::to_string(program.passed()) +
-                          " of " + plural(static_cast<unsigned>(suite.cases.size()), "case", "cases") +
+                          " of " +
+                          plural(static_cast<unsigned>(suite.cases.size()), "case", "cases") +
                           " passed, " + std::to_string(program.points()) + " of " +
                           plural(suite.total_points(), "point", "points") + "\n";
     if (!program.graded) {
@@ -310,12 +315,12 @@ std::string gradescope_report(const GradedBatch& batch, const ProgramResult& pro
             output = "passed in " + plural(static_cast<unsigned>(r.steps), "step", "steps") + "\n";
         else
             for (const Problem& p : r.problems) output += printable(p.text) + "\n";
-        out += std::string(i == 0 ? "" : ",") + "\n    {\"name\": " + json_string(printable(c.name)) +
+        out += std::string(i == 0 ? "" : ",") +
+               "\n    {\"name\": " + json_string(printable(c.name)) +
                ", \"score\": " + std::to_string(r.points) +
                ", \"max_score\": " + std::to_string(c.points) + ", \"status\": \"" +
-               (r.verdict == Verdict::pass ? "passed" : "failed") +
-               "\", \"visibility\": \"" + (c.hidden ? "hidden" : "visible") +
-               "\", \"output\": " + json_string(output) + "}";
+               (r.verdict == Verdict::pass ? "passed" : "failed") + "\", \"visibility\": \"" +
+               (c.hidden ? "hidden" : "visible") + "\", \"output\": " + json_string(output) + "}";
     }
     return out + "\n  ]\n}\n";
 }

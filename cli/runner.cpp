@@ -24,8 +24,7 @@ std::string label_of(unsigned address, const SymbolTable* symbols) {
     return n != nullptr ? " (" + n->name + ")" : "";
 }
 
-std::string effect(const Isa4& before, const Isa4& after, bool go_on,
-                   const SymbolTable* symbols) {
+std::string effect(const Isa4& before, const Isa4& after, bool go_on, const SymbolTable* symbols) {
     const std::uint8_t at = after.pc;
     const Instruction in = decode_word(before.rom[static_cast<std::uint8_t>(before.pc + 1)]);
     switch (in.opcode) {

@@ -6,8 +6,8 @@
 #include "cli/cli_io.h"
 
 std::string format_diagnostic(const std::string& file, const Diagnostic& d) {
-    return escape_for_message(file) + ":" + std::to_string(d.line) + ":" + std::to_string(d.column) +
-           (d.warning ? ": warning: " : ": error: ") + d.message;
+    return escape_for_message(file) + ":" + std::to_string(d.line) + ":" +
+           std::to_string(d.column) + (d.warning ? ": warning: " : ": error: ") + d.message;
 }
 
 std::vector<std::string_view> split_lines(std::string_view text) {

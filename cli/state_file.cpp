@@ -26,15 +26,14 @@ std::optional<std::int64_t> read_value(LineScanner& scan, std::vector<Diagnostic
             }
             return w == "true" ? 1 : 0;
         }
-        out.push_back(
-            scan.error_at(column, "expected a number, found " + in_quotes(word)));
+        out.push_back(scan.error_at(column, "expected a number, found " + in_quotes(word)));
         return std::nullopt;
     }
     if (!scan.at_number()) {
         const std::string_view found = scan.token_for_message();
-        out.push_back(scan.error_at(
-            column, found.empty() ? "expected a value"
-                                  : "expected a value, found " + in_quotes(found)));
+        out.push_back(scan.error_at(column, found.empty()
+                                                ? "expected a value"
+                                                : "expected a value, found " + in_quotes(found)));
         return std::nullopt;
     }
     std::string problem;

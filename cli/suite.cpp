@@ -83,8 +83,7 @@ std::optional<std::uint64_t> SuiteParser::count(LineScanner& scan, std::uint64_t
     if (!scan.at_number()) {
         const std::string_view found = scan.token_for_message();
         error(scan, column,
-              found.empty() ? "expected a number"
-                            : "expected a number, found " + in_quotes(found));
+              found.empty() ? "expected a number" : "expected a number, found " + in_quotes(found));
         return std::nullopt;
     }
     std::string problem;
@@ -151,16 +150,14 @@ void SuiteParser::line(std::string_view text, int number) {
         until(scan);
     } else {
         error(scan, column,
-              "unknown keyword " +
-                  in_quotes(keyword.empty() ? scan.token_for_message() : keyword) +
+              "unknown keyword " + in_quotes(keyword.empty() ? scan.token_for_message() : keyword) +
                   " (expected case, ram, set, expect, steps, limit, points, hidden, visible or "
                   "until)");
         return;
     }
     if (suite_.diagnostics.size() == errors_before && !scan.at_end())
         error(scan, scan.column(),
-              "unexpected " + in_quotes(scan.token_for_message()) + " after '" +
-                  keyword + "'");
+              "unexpected " + in_quotes(scan.token_for_message()) + " after '" + keyword + "'");
 }
 
 void SuiteParser::start_case(std::string_view text, LineScanner& scan, int column) {
@@ -209,8 +206,8 @@ void SuiteParser::ram_image(std::string_view text, LineScanner& scan) {
         // The loader's line names the file again; keep only its reason.
         const std::string shown = escape_for_message(path);
         const std::string prefix = shown + ": error: cannot load the RAM image ";
-        const std::string why = problem.rfind(prefix, 0) == 0 ? problem.substr(prefix.size())
-                                                              : "(" + problem + ")";
+        const std::string why =
+            problem.rfind(prefix, 0) == 0 ? problem.substr(prefix.size()) : "(" + problem + ")";
         error(scan, column, "cannot load the RAM image '" + shown + "' " + why);
         return;
     }
@@ -277,10 +274,10 @@ void SuiteParser::close_case() {
                                    ? true
                                    : b.steps <= current().limit;
         if (!reachable)
-            suite_.diagnostics.push_back(
-                {b.line, b.column,
-                 "the bound " + b.text() + " is beyond the case's step limit of " +
-                     std::to_string(current().limit)});
+            suite_.diagnostics.push_back({b.line, b.column,
+                                          "the bound " + b.text() +
+                                              " is beyond the case's step limit of " +
+                                              std::to_string(current().limit)});
     }
     in_case_ = false;
     case_limit_.reset();

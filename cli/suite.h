@@ -44,9 +44,9 @@ struct StepBound {
 
 struct SuiteCase {
     std::string name;
-    int line = 0;         // of its `case` line
-    Isa4::Ram ram{};      // RAM at reset
-    StateFile expect;     // the expectation entries
+    int line = 0;      // of its `case` line
+    Isa4::Ram ram{};   // RAM at reset
+    StateFile expect;  // the expectation entries
     std::vector<StepBound> bounds;
     std::uint64_t limit = default_step_limit;
     unsigned points = 1;

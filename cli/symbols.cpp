@@ -65,7 +65,8 @@ SymbolTable parse_symbol_file(std::string_view text, std::vector<Diagnostic>& di
             continue;
         }
         if (scan.peek() != ' ' && scan.peek() != '\t') {
-            diagnostics.push_back(scan.error_here("expected a space and an address after the name"));
+            diagnostics.push_back(
+                scan.error_here("expected a space and an address after the name"));
             continue;
         }
         const int value_column = scan.column() + 1;
@@ -92,9 +93,9 @@ SymbolTable parse_symbol_file(std::string_view text, std::vector<Diagnostic>& di
         }
         const auto [found, fresh] = lines_of.emplace(lower(name), scan.line());
         if (!fresh) {
-            diagnostics.push_back(scan.error_at(
-                name_column, "'" + std::string(name) + "' is already named on line " +
-                                 std::to_string(found->second)));
+            diagnostics.push_back(scan.error_at(name_column, "'" + std::string(name) +
+                                                                 "' is already named on line " +
+                                                                 std::to_string(found->second)));
             continue;
         }
         table.add(std::move(named));

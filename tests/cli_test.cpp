@@ -196,10 +196,12 @@ TEST_F(Isa4Command, EveryFormatHoldsTheSameWordsAndIntelHexToolsAgree) {
         }
     }
     EXPECT_EQ(read("p.logisim").substr(0, 9), "v2.0 raw\n");
-    ASSERT_EQ(std::system(("cd '" + dir + "' && objcopy -I ihex -O binary p.ihex o.bin && "
+    ASSERT_EQ(std::system(("cd '" + dir +
+                           "' && objcopy -I ihex -O binary p.ihex o.bin && "
                            "srec_cat p.ihex -Intel -o s.bin -Binary && "
                            "objcopy -I binary -O ihex p.rom o.hex && "
-                           "srec_cat p.rom -Binary -o s.hex -Intel").c_str()),
+                           "srec_cat p.rom -Binary -o s.hex -Intel")
+                              .c_str()),
               0);
     EXPECT_EQ(read("o.bin"), read("p.rom"));
     EXPECT_EQ(read("s.bin"), read("p.rom"));
@@ -234,11 +236,13 @@ TEST_F(Isa4Command, FaultyTextImagesAreRefusedWithTheirLineAndNothingIsWritten) 
 }
 
 TEST_F(Isa4Command, SymbolsNameLabelsInListingsAndTracesAndTheListingReassembles) {
-    write("p.s", ".equ cell, 0x10\nloop: MOVE [cell], r1\n ADDI r0, r0, 0\n JZ done\n"
-                 " JZ loop\ndone: JZ @done\n");
+    write("p.s",
+          ".equ cell, 0x10\nloop: MOVE [cell], r1\n ADDI r0, r0, 0\n JZ done\n"
+          " JZ loop\ndone: JZ @done\n");
     ASSERT_EQ(isa4("asm p.s -o p.hex --format ihex --symbols p.sym").status, 0);
-    EXPECT_EQ(read("p.sym"), "# isa4 symbols: name address; \"equ\" marks a constant\n"
-                             "loop 0x00\ndone 0x04\ncell 0x10 equ\n");
+    EXPECT_EQ(read("p.sym"),
+              "# isa4 symbols: name address; \"equ\" marks a constant\n"
+              "loop 0x00\ndone 0x04\ncell 0x10 equ\n");
     Result r = isa4("dis p.hex --symbols p.sym");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("loop:   MOVE [cell], r1"), std::string::npos) << r.out;
@@ -283,7 +287,8 @@ TEST_P(Isa4Hostile, FailsAtOnceWithAClearMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Rules, Isa4Hostile,
     ::testing::Values(
-        HostileCase{"mkfifo f", "asm f -o x.rom", 1, "f: error: cannot read the file (Not a regular file)"},
+        HostileCase{"mkfifo f", "asm f -o x.rom", 1,
+                    "f: error: cannot read the file (Not a regular file)"},
         HostileCase{"mknod z c 1 5", "ram z -o x.ram", 1, "(Not a regular file)"},
         HostileCase{"mkdir e", "run p.rom --expect e", 1, "(Is a directory)"},
         HostileCase{"truncate -s 5M big.s", "asm big.s -o x.rom", 1, "File too large"},
@@ -293,15 +298,18 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"true", "run p.rom --steps 99999999999999999999", 2, "count"},
         HostileCase{"true", "run p.rom --steps ''", 2, "count"},
         HostileCase{"true", "run p.rom --break 256", 2, "address"},
-        HostileCase{"touch empty.expect", "run p.rom --expect empty.expect", 1, "no expected values"},
+        HostileCase{"touch empty.expect", "run p.rom --expect empty.expect", 1,
+                    "no expected values"},
         HostileCase{"true", "asm p.s -o p.s", 1, "same file as the input"},
         HostileCase{"ln -s p.rom link.rom", "run p.rom --save-ram link.rom", 1, "same file"},
         HostileCase{"printf 'ADDI r1, r0, 99999999999999999999\\n' > n.s", "asm n.s -o x.rom", 1,
                     "immediate 99999999999999999999 is out of range"},
-        HostileCase{"printf '.equ a, 0x4000000000000000\\n.equ g, a + a\\nADDI r1, r0, g + 7\\n' > w.s",
-                    "asm w.s -o x.rom", 1, "immediate g + 7 is out of range"},
+        HostileCase{
+            "printf '.equ a, 0x4000000000000000\\n.equ g, a + a\\nADDI r1, r0, g + 7\\n' > w.s",
+            "asm w.s -o x.rom", 1, "immediate g + 7 is out of range"},
         HostileCase{"printf 'ADDI r1, r0, \\033x\\n' > c.s", "asm c.s -o x.rom", 1, "\\x1b"},
-        HostileCase{"mknod full c 1 7", "dis p.rom 2>stderr.txt >full; exit $? #", 1, "cannot write the output"}));
+        HostileCase{"mknod full c 1 7", "dis p.rom 2>stderr.txt >full; exit $? #", 1,
+                    "cannot write the output"}));
 
 }  // namespace
 
@@ -324,9 +332,10 @@ TEST_F(Isa4Command, SavesRefuseFilesTheUserMayNotWrite) {
     for (const char* args : {"asm p.s -o old.rom", "ram d.txt -o old.ram",
                              "run old.rom --quiet --steps 1 --save-ram old.ram",
                              "convert old.rom -o old.ram --to raw"}) {
-        const std::string command = "cd '" + dir +
-                                    "' && setpriv --reuid=65534 --regid=65534 --clear-groups '"
-                                    ISA4_BINARY "' " + args + " >stdout.txt 2>stderr.txt";
+        const std::string command =
+            "cd '" + dir +
+            "' && setpriv --reuid=65534 --regid=65534 --clear-groups '" ISA4_BINARY "' " + args +
+            " >stdout.txt 2>stderr.txt";
         const int raw = std::system(command.c_str());
         EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << args;
         EXPECT_NE(read("stderr.txt").find("Permission denied"), std::string::npos)

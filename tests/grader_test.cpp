@@ -91,8 +91,7 @@ TEST(Suite, MistakesNameTheirLineAndColumn) {
          "2:7: cannot load the RAM image 'missing.ram' (No such file or directory)"},
         {"case a\x1b[2J\n  expect r1 = 1\n", "1:6: a case name holds no control characters"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(first_error(parse_suite(c.text, "")), c.error) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(first_error(parse_suite(c.text, "")), c.error) << c.text;
 }
 
 // A program that counts r1 up to the number in RAM cell 00 and halts: 4 + 7n steps.

@@ -31,8 +31,8 @@ Values random_values(MemoryKind kind, std::mt19937& rng) {
     Values values{};
     for (std::size_t k = 0; k < values.size();) {
         const int pick = choice(rng);
-        const std::uint32_t v = pick < 2 ? edges[static_cast<std::size_t>(pick) + 2 * (k & 1)]
-                                         : any(rng);
+        const std::uint32_t v =
+            pick < 2 ? edges[static_cast<std::size_t>(pick) + 2 * (k & 1)] : any(rng);
         const std::size_t n = pick < 4 ? static_cast<std::size_t>(run(rng)) : 1;
         for (std::size_t i = 0; i < n && k < values.size(); ++i) values[k++] = v;
     }
@@ -83,8 +83,8 @@ TEST(ImageFormats, EveryFormatReadsBackAsEveryOther) {
             const Values values = random_values(kind, rng);
             for (ImageFormat from : formats)
                 for (ImageFormat to : formats) {
-                    SCOPED_TRACE(format_label(from, kind) + " to " + format_name(to) +
-                                 ", trial " + std::to_string(trial));
+                    SCOPED_TRACE(format_label(from, kind) + " to " + format_name(to) + ", trial " +
+                                 std::to_string(trial));
                     const std::string first = encode_image(from, kind, values);
                     ASSERT_EQ(detect_format(first), from);
                     ImageContent content;
@@ -155,8 +155,8 @@ TEST(ImageFormats, FilesThatEndEarlyHoldTheValuesBeforeTheirEnd) {
                     }
                     last = held;
                     Values travelled = values;
-                    std::fill(travelled.begin() + static_cast<std::ptrdiff_t>(held), travelled.end(),
-                              0u);
+                    std::fill(travelled.begin() + static_cast<std::ptrdiff_t>(held),
+                              travelled.end(), 0u);
                     for (ImageFormat to : formats) {
                         ImageContent again;
                         ASSERT_TRUE(decode_image(encode_image(to, kind, loaded(content)), kind,
@@ -172,12 +172,12 @@ TEST(ImageFormats, FilesThatEndEarlyHoldTheValuesBeforeTheirEnd) {
 // with extended address records of zero, start address records and lower-case digits.
 TEST(ImageFormats, IntelHexInAnyRecordLayoutReadsTheSame) {
     std::mt19937 rng(99);
-    const auto record = [](unsigned type, unsigned address, const std::string& data,
-                           bool lower) {
-        unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFF) + type;
+    const auto record = [](unsigned type, unsigned address, const std::string& data, bool lower) {
+        unsigned sum =
+            static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFF) + type;
         char buf[16];
-        std::snprintf(buf, sizeof buf, ":%02X%04X%02X", static_cast<unsigned>(data.size()),
-                      address, type);
+        std::snprintf(buf, sizeof buf, ":%02X%04X%02X", static_cast<unsigned>(data.size()), address,
+                      type);
         std::string line = buf;
         for (unsigned char b : data) {
             std::snprintf(buf, sizeof buf, "%02X", b);
@@ -200,7 +200,8 @@ TEST(ImageFormats, IntelHexInAnyRecordLayoutReadsTheSame) {
             std::uniform_int_distribution<std::size_t> length(1, 32);
             for (std::size_t at = 0; at < raw.size();) {
                 const std::size_t n = std::min(length(rng), raw.size() - at);
-                records.push_back(record(0x00, static_cast<unsigned>(at), raw.substr(at, n), lower));
+                records.push_back(
+                    record(0x00, static_cast<unsigned>(at), raw.substr(at, n), lower));
                 at += n;
             }
             std::shuffle(records.begin(), records.end(), rng);

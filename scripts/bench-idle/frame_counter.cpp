@@ -23,7 +23,8 @@ extern "C" void SDL_GL_SwapWindow(SDL_Window* window) {
         const char* path = std::getenv("FRAME_COUNTER");
         const int fd = path != nullptr ? open(path, O_RDWR) : -1;
         if (fd < 0) return static_cast<std::uint64_t*>(nullptr);
-        void* mapped = mmap(nullptr, sizeof(std::uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        void* mapped =
+            mmap(nullptr, sizeof(std::uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
         close(fd);
         return mapped == MAP_FAILED ? nullptr : static_cast<std::uint64_t*>(mapped);
     }();

@@ -25,9 +25,12 @@ std::map<std::string, Rect> windows_in(const std::string& ini) {
     std::istringstream in(ini);
     std::string line, name;
     while (std::getline(in, line)) {
-        if (line.rfind("[Window][", 0) == 0) name = line.substr(9, line.size() - 10);
-        else if (line.rfind("Pos=", 0) == 0) std::sscanf(line.c_str(), "Pos=%d,%d", &found[name].x, &found[name].y);
-        else if (line.rfind("Size=", 0) == 0) std::sscanf(line.c_str(), "Size=%d,%d", &found[name].w, &found[name].h);
+        if (line.rfind("[Window][", 0) == 0)
+            name = line.substr(9, line.size() - 10);
+        else if (line.rfind("Pos=", 0) == 0)
+            std::sscanf(line.c_str(), "Pos=%d,%d", &found[name].x, &found[name].y);
+        else if (line.rfind("Size=", 0) == 0)
+            std::sscanf(line.c_str(), "Size=%d,%d", &found[name].w, &found[name].h);
     }
     return found;
 }
@@ -40,7 +43,8 @@ TEST(FirstLaunch, WindowsStandApartInsideTheWindow) {
     XServer x;
     ASSERT_FALSE(x.display().empty());
     ScratchDir scratch;
-    Process app({KELVANE_BINARY}, {{"DISPLAY", x.display()}, {"XDG_CACHE_HOME", scratch.path(".cache")}},
+    Process app({KELVANE_BINARY},
+                {{"DISPLAY", x.display()}, {"XDG_CACHE_HOME", scratch.path(".cache")}},
                 scratch.dir());
     const std::string window = x.wait_for_window("^Kelvane$", 30s);
     ASSERT_FALSE(window.empty());
@@ -51,10 +55,12 @@ TEST(FirstLaunch, WindowsStandApartInsideTheWindow) {
 
     const Bytes ini = read_file(scratch.path("imgui.ini"));
     const auto rects = windows_in(std::string(ini.begin(), ini.end()));
-    const char* simulator[] = {"CPU state", "Program ROM view", "RAM view",
-                               "Computer Architecture state", "(Diss)Assembler", "Logger"};
-    const char* shown[] = {"CPU state", "Program ROM view", "RAM view", "Computer Architecture state",
-                           "(Diss)Assembler", "Logger", "Hello, world!", "Dear ImGui Demo"};
+    const char* simulator[] = {"CPU state",       "Program ROM view",
+                               "RAM view",        "Computer Architecture state",
+                               "(Diss)Assembler", "Logger"};
+    const char* shown[] = {
+        "CPU state",       "Program ROM view", "RAM view",      "Computer Architecture state",
+        "(Diss)Assembler", "Logger",           "Hello, world!", "Dear ImGui Demo"};
     for (const char* name : simulator) {
         ASSERT_TRUE(rects.count(name)) << name;
         const Rect& r = rects.at(name);

@@ -57,8 +57,8 @@ TEST(StartUp, AVideoDriverThatDoesNotExistGivesOneErrorLine) {
 // chose it, that ends the start-up with one line. Chosen, the workbench runs.
 TEST(StartUp, NoDisplayGivesOneErrorLineUnlessAWindowlessDriverWasChosen) {
     ScratchDir scratch;
-    const Env no_display{{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""},
-                         {"XDG_CACHE_HOME", scratch.path("cache")}};
+    const Env no_display{
+        {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"XDG_CACHE_HOME", scratch.path("cache")}};
     Env unchosen = no_display;
     unchosen.emplace_back("SDL_VIDEODRIVER", "");
     Process failing({KELVANE_BINARY}, unchosen, scratch.dir());

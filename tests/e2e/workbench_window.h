@@ -106,8 +106,9 @@ protected:
     // Starts the workbench and waits for its window and its first frames.
     void start() {
         using namespace std::chrono_literals;
-        app = std::make_unique<Process>(std::vector<std::string>{KELVANE_BINARY},
-                                        Env{{"DISPLAY", x.display()}, {"XDG_CACHE_HOME", dir + "/.cache"}}, dir);
+        app = std::make_unique<Process>(
+            std::vector<std::string>{KELVANE_BINARY},
+            Env{{"DISPLAY", x.display()}, {"XDG_CACHE_HOME", dir + "/.cache"}}, dir);
         window = x.wait_for_window("^Kelvane$", 30s);
         ASSERT_FALSE(window.empty()) << "no window titled Kelvane";
         std::this_thread::sleep_for(1s);
