@@ -8,27 +8,10 @@
 #include <iostream>
 #include <streambuf>
 
-#include "cli/source_text.h"
 #include "machine/image_file.h"
+#include "text/message.h"
 
 namespace {
-
-// Longer tokens are cut: a message quotes enough to find the place, not a whole line.
-constexpr std::size_t quoted_length = 40;
-
-void append_escaped(std::string& out, std::string_view text) {
-    static const char hex[] = "0123456789abcdef";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7f) {
-            out += c;
-        } else {
-            out += "\\x";
-            out += hex[byte >> 4];
-            out += hex[byte & 0xF];
-        }
-    }
-}
 
 // A stream buffer over a file descriptor that remembers the first failed write.
 class CheckedBuffer : public std::streambuf {
@@ -103,23 +86,6 @@ int finish_output(int status) {
     return err_buffer->error() != 0 && status == 0 ? 1 : status;
 }
 
-std::string escape_for_message(std::string_view text) {
-    std::string out;
-    append_escaped(out, text);
-    return out;
-}
-
-std::string quote_for_message(std::string_view token) {
-    std::string out;
-    append_escaped(out, token.substr(0, quoted_length));
-    if (token.size() > quoted_length) out += "...";
-    return out;
-}
-
-std::string in_quotes(std::string_view token) {
-    return "'" + quote_for_message(token) + "'";
-}
-
 std::optional<std::string> read_text_input(const std::string& path) {
     std::string bytes;
     const FileResult read = read_file(path.c_str(), bytes, max_text_file_size);
@@ -129,15 +95,6 @@ std::optional<std::string> read_text_input(const std::string& path) {
         return std::nullopt;
     }
     return bytes;
-}
-
-std::optional<std::uint64_t> parse_cli_number(const std::string& text, std::uint64_t lo,
-                                              std::uint64_t hi) {
-    std::size_t prefix = 0;
-    const int base = number_base(text, prefix);
-    const auto value = digits_value(std::string_view(text).substr(prefix), base);
-    if (!value || *value < lo || *value > hi) return std::nullopt;
-    return value;
 }
 
 bool output_clear_of_inputs(const std::string& output, const std::vector<std::string>& inputs) {

@@ -16,14 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/assembler.h"
 #include "cli/cli_io.h"
-#include "cli/disassembler.h"
-#include "cli/image_formats.h"
-#include "cli/runner.h"
-#include "cli/state_file.h"
 #include "cli/test_command.h"
+#include "formats/image_formats.h"
+#include "headless/runner.h"
+#include "headless/state_file.h"
 #include "machine/image_file.h"
+#include "toolchain/assembler.h"
+#include "toolchain/disassembler.h"
 
 namespace {
 

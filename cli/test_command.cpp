@@ -5,9 +5,9 @@
 #include <iostream>
 
 #include "cli/cli_io.h"
-#include "cli/grader.h"
-#include "cli/reports.h"
-#include "cli/suite.h"
+#include "grading/grader.h"
+#include "grading/reports.h"
+#include "grading/suite.h"
 #include "machine/image_file.h"
 
 namespace {

@@ -1,13 +1,14 @@
-#include "cli/image_formats.h"
+#include "formats/image_formats.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <type_traits>
 #include <vector>
 
-#include "cli/cli_io.h"
 #include "machine/image_file.h"
 #include "machine/instruction.h"
+#include "text/message.h"
+#include "text/source_text.h"
 
 namespace {
 

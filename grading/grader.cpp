@@ -1,13 +1,14 @@
-#include "cli/grader.h"
+#include "grading/grader.h"
 
 #include <chrono>
 #include <cstdio>
 
-#include "cli/assembler.h"
-#include "cli/cli_io.h"
-#include "cli/image_formats.h"
-#include "cli/runner.h"
+#include "formats/image_formats.h"
+#include "headless/runner.h"
 #include "machine/image_file.h"
+#include "text/message.h"
+#include "text/source_text.h"
+#include "toolchain/assembler.h"
 
 unsigned ProgramResult::passed() const {
     unsigned n = 0;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/suite.h"
+#include "grading/suite.h"
 
 enum class Verdict {
     pass,

@@ -1,4 +1,4 @@
-#include "cli/reports.h"
+#include "grading/reports.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/grader.h"
-#include "cli/suite.h"
+#include "grading/grader.h"
+#include "grading/suite.h"
 
 struct GradedBatch {
     const Suite& suite;

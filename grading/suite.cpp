@@ -1,10 +1,10 @@
-#include "cli/suite.h"
+#include "grading/suite.h"
 
 #include <optional>
 
-#include "cli/cli_io.h"
-#include "cli/image_formats.h"
+#include "formats/image_formats.h"
 #include "machine/image_file.h"
+#include "text/message.h"
 
 bool StepBound::holds(std::uint64_t taken) const {
     switch (compare) {

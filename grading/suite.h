@@ -25,9 +25,9 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/source_text.h"
-#include "cli/state_file.h"
+#include "headless/state_file.h"
 #include "machine/isa4.h"
+#include "text/source_text.h"
 
 inline constexpr std::uint64_t default_step_limit = 100000;
 inline constexpr std::uint64_t max_step_limit = 1000000000;

@@ -1,10 +1,10 @@
-#include "cli/runner.h"
+#include "headless/runner.h"
 
 #include <cstdio>
 
-#include "cli/disassembler.h"
 #include "machine/instruction.h"
 #include "machine/memory_text.h"
+#include "toolchain/disassembler.h"
 
 namespace {
 

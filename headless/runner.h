@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "cli/symbols.h"
 #include "machine/isa4.h"
+#include "toolchain/symbols.h"
 
 enum class StopReason { halt, breakpoint, step_limit };
 

@@ -1,10 +1,11 @@
-#include "cli/state_file.h"
+#include "headless/state_file.h"
 
 #include <cstdio>
 #include <optional>
 
-#include "cli/cli_io.h"
 #include "machine/instruction.h"
+#include "text/message.h"
+#include "text/names.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/source_text.h"
 #include "machine/isa4.h"
+#include "text/source_text.h"
 
 struct StateEntry {
     enum Target { pc, z, reg, ram } target = pc;

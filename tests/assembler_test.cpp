@@ -1,5 +1,5 @@
 // The assembler: what each statement places in the ROM, and what each mistake says.
-#include "cli/assembler.h"
+#include "toolchain/assembler.h"
 
 #include <gtest/gtest.h>
 

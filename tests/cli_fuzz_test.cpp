@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
-#include "cli/assembler.h"
-#include "cli/state_file.h"
+#include "headless/state_file.h"
+#include "toolchain/assembler.h"
 
 namespace {
 

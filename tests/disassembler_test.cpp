@@ -1,14 +1,14 @@
 // Listings: what a word reads as, and that every image lists as text that assembles back
 // to the same image.
-#include "cli/disassembler.h"
+#include "toolchain/disassembler.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
-#include "cli/assembler.h"
 #include "machine/instruction.h"
+#include "toolchain/assembler.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Suite files and grading: what a case sets up, which verdict a run earns, and where a
 // mistake in a suite is reported.
-#include "cli/grader.h"
+#include "grading/grader.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "cli/suite.h"
+#include "grading/suite.h"
 #include "tests/scratch_dir.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The three image formats over random memories: every format written and read back as
 // every other, files that end early, and Intel HEX laid out as other tools write it.
-#include "cli/image_formats.h"
+#include "formats/image_formats.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Headless runs: where they stop, what a trace says, and the state as text.
-#include "cli/runner.h"
+#include "headless/runner.h"
 
 #include <gtest/gtest.h>
 
-#include "cli/assembler.h"
+#include "toolchain/assembler.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Expectation and RAM data files: what they name, how a check reports, what a mistake says.
-#include "cli/state_file.h"
+#include "headless/state_file.h"
 
 #include <gtest/gtest.h>
 

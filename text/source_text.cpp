@@ -1,14 +1,7 @@
-#include "cli/source_text.h"
+#include "text/source_text.h"
 
 #include <cctype>
 #include <cstdint>
-
-#include "cli/cli_io.h"
-
-std::string format_diagnostic(const std::string& file, const Diagnostic& d) {
-    return escape_for_message(file) + ":" + std::to_string(d.line) + ":" +
-           std::to_string(d.column) + (d.warning ? ": warning: " : ": error: ") + d.message;
-}
 
 std::vector<std::string_view> split_lines(std::string_view text) {
     std::vector<std::string_view> lines;
@@ -36,14 +29,6 @@ std::string lower(std::string_view s) {
     std::string out(s);
     for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
-}
-
-std::optional<unsigned> register_number(std::string_view name) {
-    if (name.size() != 2 || (name[0] != 'r' && name[0] != 'R')) return std::nullopt;
-    const char d = static_cast<char>(std::tolower(static_cast<unsigned char>(name[1])));
-    if (d >= '0' && d <= '9') return static_cast<unsigned>(d - '0');
-    if (d >= 'a' && d <= 'f') return static_cast<unsigned>(d - 'a' + 10);
-    return std::nullopt;
 }
 
 int number_base(std::string_view text, std::size_t& prefix) {
@@ -76,6 +61,14 @@ std::optional<std::uint64_t> digits_value(std::string_view digits, int base) {
         if (value > (UINT64_MAX - static_cast<std::uint64_t>(d)) / b) return std::nullopt;
         value = value * b + static_cast<std::uint64_t>(d);
     }
+    return value;
+}
+std::optional<std::uint64_t> parse_cli_number(const std::string& text, std::uint64_t lo,
+                                              std::uint64_t hi) {
+    std::size_t prefix = 0;
+    const int base = number_base(text, prefix);
+    const auto value = digits_value(std::string_view(text).substr(prefix), base);
+    if (!value || *value < lo || *value > hi) return std::nullopt;
     return value;
 }
 

@@ -6,22 +6,17 @@
 // (0b101010) or a character literal ('*', with the escapes \n \t \0 \\ \' \").
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// A message about a place in a text file.
-struct Diagnostic {
-    int line = 0;
-    int column = 0;
-    std::string message;
-    bool warning = false;
-};
+#include "text/message.h"
 
-// "file:line:column: error: message", the form editors understand.
-std::string format_diagnostic(const std::string& file, const Diagnostic& d);
+// The cap on text inputs (sources, RAM data, expectation files, suites, hex files ...).
+inline constexpr std::size_t max_text_file_size = 4u << 20;  // 4 MiB
 
 // The lines of a text, without their line ends ("\n" or "\r\n").
 std::vector<std::string_view> split_lines(std::string_view text);
@@ -91,8 +86,10 @@ std::optional<std::uint64_t> digits_value(std::string_view digits, int base);
 bool is_identifier_start(char c);
 bool is_identifier_char(char c);
 
-// "r0".."r9", "ra".."rf" in either case: the register number, or nothing.
-std::optional<unsigned> register_number(std::string_view name);
+// A number typed on the command line, with the source files' syntax (decimal, 0x, 0b;
+// no octal, no sign), in lo..hi; nothing if it is not one.
+std::optional<std::uint64_t> parse_cli_number(const std::string& text, std::uint64_t lo,
+                                              std::uint64_t hi);
 
 // Lower-case copy, for names compared without regard to case.
 std::string lower(std::string_view s);

@@ -1,12 +1,13 @@
-#include "cli/assembler.h"
+#include "toolchain/assembler.h"
 
 #include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
 
-#include "cli/cli_io.h"
 #include "machine/instruction.h"
+#include "text/message.h"
+#include "text/names.h"
 
 namespace {
 
@@ -50,17 +51,10 @@ struct Symbol {
     int line = 0;
 };
 
-const char* const mnemonics[] = {"ADD", "ADDI", "JZ", "MOVE"};
-
 std::string upper(std::string_view s) {
     std::string out(s);
     for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return out;
-}
-
-bool is_mnemonic(std::string_view name) {
-    const std::string u = upper(name);
-    return std::find(std::begin(mnemonics), std::end(mnemonics), u) != std::end(mnemonics);
 }
 
 std::string hex2(std::int64_t v) {
@@ -501,10 +495,6 @@ private:
 };
 
 }  // namespace
-
-bool is_reserved_name(std::string_view name) {
-    return register_number(name) || is_mnemonic(name) || name.empty() || name[0] == '.';
-}
 
 Assembly assemble(std::string_view source) {
     return Assembler().run(source);

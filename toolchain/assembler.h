@@ -22,9 +22,9 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/source_text.h"
-#include "cli/symbols.h"
 #include "machine/isa4.h"
+#include "text/source_text.h"
+#include "toolchain/symbols.h"
 
 struct Assembly {
     Isa4::Rom rom{};
@@ -40,7 +40,3 @@ struct Assembly {
 };
 
 Assembly assemble(std::string_view source);
-
-// True for a name the assembler keeps for itself: a register, a mnemonic, or a name
-// starting with '.' (a directive).
-bool is_reserved_name(std::string_view name);

@@ -1,4 +1,4 @@
-#include "cli/disassembler.h"
+#include "toolchain/disassembler.h"
 
 #include <algorithm>
 #include <cstdio>

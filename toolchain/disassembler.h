@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "cli/symbols.h"
 #include "machine/isa4.h"
+#include "toolchain/symbols.h"
 
 // The instruction a word holds, written so that assembling it gives the same word back;
 // nothing when no instruction assembles to it (bits the form does not use are set, the

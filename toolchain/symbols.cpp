@@ -1,11 +1,11 @@
-#include "cli/symbols.h"
+#include "toolchain/symbols.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
 
-#include "cli/assembler.h"
-#include "cli/cli_io.h"
+#include "text/message.h"
+#include "text/names.h"
 
 namespace {
 

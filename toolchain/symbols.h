@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/source_text.h"
+#include "text/source_text.h"
 
 struct NamedValue {
     std::string name;

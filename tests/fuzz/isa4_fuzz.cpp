@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "cli/assembler.h"
-#include "cli/state_file.h"
+#include "headless/state_file.h"
+#include "toolchain/assembler.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

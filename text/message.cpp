@@ -1,0 +1,44 @@
+#include "text/message.h"
+
+namespace {
+
+// Longer tokens are cut: a message quotes enough to find the place, not a whole line.
+constexpr std::size_t quoted_length = 40;
+
+void append_escaped(std::string& out, std::string_view text) {
+    static const char hex[] = "0123456789abcdef";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f) {
+            out += c;
+        } else {
+            out += "\\x";
+            out += hex[byte >> 4];
+            out += hex[byte & 0xF];
+        }
+    }
+}
+
+}  // namespace
+
+std::string format_diagnostic(const std::string& file, const Diagnostic& d) {
+    return escape_for_message(file) + ":" + std::to_string(d.line) + ":" +
+           std::to_string(d.column) + (d.warning ? ": warning: " : ": error: ") + d.message;
+}
+
+std::string escape_for_message(std::string_view text) {
+    std::string out;
+    append_escaped(out, text);
+    return out;
+}
+
+std::string quote_for_message(std::string_view token) {
+    std::string out;
+    append_escaped(out, token.substr(0, quoted_length));
+    if (token.size() > quoted_length) out += "...";
+    return out;
+}
+
+std::string in_quotes(std::string_view token) {
+    return "'" + quote_for_message(token) + "'";
+}
