@@ -8,7 +8,7 @@
 #                                            (1,000 runs) and is scaled by 10
 #   scripts/bench-grading.sh --full          the reference runs all 10,000
 #
-# Builds isa4 as a Release build in build-bench/ (as scripts/bench.sh does). The
+# Builds isa4 alone as a Release build in build-isa4/ (the `isa4` preset). The
 # submissions are the correct sample with its registers renamed, one in ten of them
 # wrong and one in ten slow, so the suite's verdicts vary as in a real class.
 set -euo pipefail
@@ -18,10 +18,9 @@ reference_share=100
 [ "${1:-}" = --full ] && reference_share=1000
 
 scripts/deps.sh build
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKELVANE_TESTS=OFF -DKELVANE_APP=OFF \
-    -DKELVANE_BENCH=OFF >/dev/null
-cmake --build build-bench --target isa4 -j"$(nproc)" >/dev/null
-isa4=$PWD/build-bench/isa4
+cmake --preset isa4 >/dev/null
+cmake --build build-isa4 --target isa4 -j"$(nproc)" >/dev/null
+isa4=$PWD/build-isa4/isa4
 
 work=$(mktemp -d /tmp/bench-grading-XXXXXX)
 trap 'rm -rf "$work"' EXIT

@@ -19,8 +19,7 @@ seconds=${1:-10}
 settle=3
 
 scripts/deps.sh
-cmake -S . -B build-idle -DCMAKE_BUILD_TYPE=Release -DKELVANE_TESTS=OFF -DKELVANE_BENCH=OFF \
-    >/dev/null
+cmake --preset idle >/dev/null
 cmake --build build-idle --target kelvane -j"$(nproc)" >/dev/null
 example=/usr/share/doc/libimgui-dev/examples/example_sdl_opengl2/main.cpp
 # shellcheck disable=SC2046  # the flags are meant to split into words

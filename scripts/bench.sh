@@ -11,8 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh build bench
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKELVANE_BENCH=ON -DKELVANE_TESTS=OFF \
-    -DKELVANE_APP=OFF >/dev/null
+cmake --preset bench >/dev/null
 cmake --build build-bench --target kelvane_bench -j"$(nproc)"
 exec build-bench/kelvane_bench --benchmark_repetitions=10 \
     --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true "$@"

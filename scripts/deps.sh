@@ -27,6 +27,7 @@ run=(
 # The tests, and the tools they read our outputs with.
 test=(
     libgtest-dev
+    clang-format                        # every C++ file as .clang-format lays it out
     xvfb xdotool libx11-dev             # end-to-end tests under a private X server
     python3                             # the README commands test
     perl                                # prove, for TAP output

@@ -14,8 +14,7 @@ seconds=${1:-60}
 shift || true
 
 scripts/deps.sh build fuzz
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVANE_FUZZ=ON \
-    -DKELVANE_APP=OFF -DKELVANE_TESTS=OFF -DKELVANE_BENCH=OFF >/dev/null
+cmake --preset fuzz >/dev/null
 cmake --build build-fuzz --target isa4_fuzz -j"$(nproc)"
 mkdir -p build-fuzz/corpus
 find examples -type f \( -name '*.s' -o -name '*.expect' -o -name '*.data' \) \

@@ -23,8 +23,7 @@ command -v debootstrap >/dev/null ||
 
 deb=${1:-}
 if [ -z "$deb" ]; then
-    cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DKELVANE_TESTS=OFF \
-        -DKELVANE_BENCH=OFF >/dev/null
+    cmake --preset package >/dev/null
     cmake --build build-package -j"$(nproc)" >/dev/null
     (cd build-package && cpack -G DEB >/dev/null)
     deb=$(ls "$root"/build-package/kelvane_*.deb)

@@ -5,7 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh build run
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVANE_APP=ON -DKELVANE_TESTS=OFF \
-    -DKELVANE_BENCH=OFF >/dev/null
+cmake --preset default >/dev/null
 cmake --build build --target kelvane isa4 examples man_pages -j"$(nproc)"
 exec build/kelvane
