@@ -81,17 +81,24 @@ int finish_output(int status) {
         std::cerr << "isa4: error: cannot write the output (" << std::strerror(out_buffer->error())
                   << ")\n";
         std::cerr.flush();
-        return status == 0 ? 1 : status;
+        return status == exit_ok ? exit_failed : status;
     }
-    return err_buffer->error() != 0 && status == 0 ? 1 : status;
+    return err_buffer->error() != 0 && status == exit_ok ? exit_failed : status;
+}
+
+void print_diagnostic(const Diagnostic& d) {
+    std::cerr << format_diagnostic(d) << "\n";
+}
+
+void print_diagnostic(const std::string& file, const Diagnostic& d) {
+    std::cerr << format_diagnostic(file, d) << "\n";
 }
 
 std::optional<std::string> read_text_input(const std::string& path) {
     std::string bytes;
     const FileResult read = read_file(path.c_str(), bytes, max_text_file_size);
     if (!read) {
-        std::cerr << escape_for_message(path) << ": error: cannot read the file (" << read.reason
-                  << ")\n";
+        print_diagnostic(path, Diagnostic{0, 0, "cannot read the file (" + read.reason + ")"});
         return std::nullopt;
     }
     return bytes;
@@ -100,9 +107,10 @@ std::optional<std::string> read_text_input(const std::string& path) {
 bool output_clear_of_inputs(const std::string& output, const std::vector<std::string>& inputs) {
     for (const std::string& input : inputs) {
         if (input.empty() || !same_file(output.c_str(), input.c_str())) continue;
-        std::cerr << escape_for_message(output)
-                  << ": error: the output is the same file as the input "
-                  << escape_for_message(input) << "; nothing was written\n";
+        print_diagnostic(output,
+                         Diagnostic{0, 0,
+                                    "the output is the same file as the input " +
+                                        escape_for_message(input) + "; nothing was written"});
         return false;
     }
     return true;

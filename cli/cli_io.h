@@ -14,6 +14,15 @@
 
 #include "text/source_text.h"
 
+// The exit status of every isa4 command.
+inline constexpr int exit_ok = 0;
+inline constexpr int exit_failed = 1;  // a program, an image, a check or a write failed
+inline constexpr int exit_usage = 2;   // bad usage, or a suite with mistakes
+
+// Writes a diagnostic to standard error, one line, through the one printer.
+void print_diagnostic(const Diagnostic& d);
+void print_diagnostic(const std::string& file, const Diagnostic& d);
+
 // Reads a text input by the rules above; on failure prints
 // "FILE: error: cannot read the file (REASON)" to stderr and returns nothing.
 std::optional<std::string> read_text_input(const std::string& path);

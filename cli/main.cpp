@@ -27,19 +27,15 @@
 
 namespace {
 
-constexpr int exit_ok = 0;
-constexpr int exit_failed = 1;
-constexpr int exit_usage = 2;
-
 void complain(const std::string& file, const std::string& message) {
-    std::cerr << file << ": error: " << message << "\n";
+    print_diagnostic(Diagnostic{0, 0, message, false, file});
 }
 
 // Prints the diagnostics; true when none of them is an error.
 bool report(const std::string& file, const std::vector<Diagnostic>& diagnostics) {
     bool ok = true;
     for (const Diagnostic& d : diagnostics) {
-        std::cerr << format_diagnostic(file, d) << "\n";
+        print_diagnostic(file, d);
         ok = ok && d.warning;
     }
     return ok;
@@ -79,8 +75,8 @@ ImageFormat format_of(const std::string& name) {
 }
 
 // Prints `error` when `ok` is false; the exit status for it.
-int status_of(bool ok, const std::string& error) {
-    if (!ok) std::cerr << error << "\n";
+int status_of(bool ok, const Diagnostic& error) {
+    if (!ok) print_diagnostic(error);
     return ok ? exit_ok : exit_failed;
 }
 
@@ -118,11 +114,11 @@ int run_asm(const AsmArgs& args) {
     if (!report(args.source, assembly.diagnostics)) {
         int errors = 0;
         for (const Diagnostic& d : assembly.diagnostics) errors += d.warning ? 0 : 1;
-        std::cerr << args.source << ": " << errors << (errors == 1 ? " error" : " errors")
-                  << "; no image written\n";
+        std::cerr << escape_for_message(args.source) << ": " << errors
+                  << (errors == 1 ? " error" : " errors") << "; no image written\n";
         return exit_failed;
     }
-    std::string error;
+    Diagnostic error;
     if (!save_rom_as(args.output, format_of(args.format), assembly.rom, error))
         return status_of(false, error);
     if (args.symbols.empty()) return exit_ok;
@@ -141,11 +137,11 @@ struct DisArgs {
 
 int run_dis(const DisArgs& args) {
     Isa4::Rom rom{};
-    std::string error;
+    Diagnostic error;
     if (!load_rom_any(args.image, rom, error)) return status_of(false, error);
     SymbolTable symbols;
     if (!load_symbols(args.symbols, symbols)) return exit_failed;
-    std::cout << "; " << args.image << "\n"
+    std::cout << "; " << escape_for_message(args.image) << "\n"
               << disassemble(rom, args.every_word, args.symbols.empty() ? nullptr : &symbols);
     return exit_ok;
 }
@@ -166,7 +162,7 @@ int run_ram(const RamArgs& args) {
     Isa4::Ram ram{};
     if (!report(args.data, file.diagnostics) || !report(args.data, apply_ram_entries(file, ram)))
         return exit_failed;
-    std::string error;
+    Diagnostic error;
     return status_of(save_ram_as(args.output, format_of(args.format), ram, error), error);
 }
 
@@ -176,7 +172,7 @@ struct RunArgs {
     std::string image;
     std::string ram;
     std::string steps_text;
-    std::uint64_t steps = 100000;
+    std::uint64_t steps = default_step_limit;
     bool steps_given = false;
     bool until_halt = false;
     std::vector<std::string> breaks;
@@ -202,23 +198,19 @@ int check_expectations(const std::string& path, const Isa4& arch) {
     const StateFile expected = parse_state_file(*text);
     if (!report(path, expected.diagnostics)) return exit_failed;
     if (expected.entries.empty()) {
-        complain(escape_for_message(path),
-                 "no expected values (name pc, z, a register or a [RAM address])");
+        complain(path, "no expected values (name pc, z, a register or a [RAM address])");
         return exit_failed;
     }
     const CheckResult result = check_state(expected, arch);
-    for (const Mismatch& m : result.mismatches) {
-        char values[40];
-        std::snprintf(values, sizeof values, " is %02X, expected %02X", m.actual, m.expected);
-        std::cerr << escape_for_message(path) << ":" << m.line << ":" << m.column
-                  << ": error: " << m.what << values << "\n";
-    }
+    for (const Mismatch& m : result.mismatches)
+        print_diagnostic(path, Diagnostic{m.line, m.column, mismatch_text(m)});
     if (result.mismatches.empty()) {
-        std::cout << path << ": all " << result.checked << " expected values match\n";
+        std::cout << escape_for_message(path) << ": all " << result.checked
+                  << " expected values match\n";
         return exit_ok;
     }
-    std::cerr << path << ": " << result.mismatches.size() << " of " << result.checked
-              << " expected values differ\n";
+    std::cerr << escape_for_message(path) << ": " << result.mismatches.size() << " of "
+              << result.checked << " expected values differ\n";
     return exit_failed;
 }
 
@@ -227,7 +219,7 @@ int run_run(const RunArgs& args) {
         !output_clear_of_inputs(args.save_ram, {args.image, args.ram, args.expect, args.symbols}))
         return exit_failed;
     Isa4 arch{};
-    std::string error;
+    Diagnostic error;
     if (!load_rom_any(args.image, arch.rom, error) ||
         (!args.ram.empty() && !load_ram_any(args.ram, arch.ram, error)))
         return status_of(false, error);
@@ -270,12 +262,12 @@ int run_run(const RunArgs& args) {
     // program that never halts from hanging a script.
     int status = exit_ok;
     if (outcome.reason == StopReason::step_limit && (args.until_halt || !args.steps_given)) {
-        std::cerr << args.image << ": error: no halting JZ within " << args.steps
-                  << " steps (raise the limit with --steps N)\n";
+        complain(args.image, "no halting JZ within " + std::to_string(args.steps) +
+                                 " steps (raise the limit with --steps N)");
         status = exit_failed;
     }
     if (outcome.reason == StopReason::breakpoint && args.until_halt) {
-        std::cerr << args.image << ": error: stopped at a breakpoint before a halting JZ\n";
+        complain(args.image, "stopped at a breakpoint before a halting JZ");
         status = exit_failed;
     }
 
@@ -299,7 +291,7 @@ struct ConvertArgs {
 
 int run_convert(const ConvertArgs& args) {
     if (!output_clear_of_inputs(args.output, {args.input})) return exit_failed;
-    std::string error;
+    Diagnostic error;
     bool ok = false;
     if (args.ram) {
         Isa4::Ram ram{};
@@ -372,12 +364,12 @@ int run_command(int argc, char** argv) {
     run_cmd->add_option("--ram", run_args.ram, "RAM image to load first")
         ->check(named)
         ->type_name("IMAGE");
-    CLI::Option* steps =
-        run_cmd
-            ->add_option("--steps", run_args.steps_text,
-                         "run at most N steps (default: until a halt, at most 100000)")
-            ->check(CLI::Validator(count_check, "", "count"))
-            ->type_name("N");
+    CLI::Option* steps = run_cmd
+                             ->add_option("--steps", run_args.steps_text,
+                                          "run at most N steps (default: until a halt, at most " +
+                                              std::to_string(default_step_limit) + ")")
+                             ->check(CLI::Validator(count_check, "", "count"))
+                             ->type_name("N");
     run_cmd->add_flag("--until-halt", run_args.until_halt,
                       "fail unless the run ends at a halting JZ (the default without --steps)");
     run_cmd->add_option("--break", run_args.breaks, "stop before the word at ADDR executes")

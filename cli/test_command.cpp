@@ -12,10 +12,6 @@
 
 namespace {
 
-constexpr int exit_ok = 0;
-constexpr int exit_failed = 1;
-constexpr int exit_usage = 2;
-
 struct Report {
     const char* option;
     const std::string& path;
@@ -74,8 +70,7 @@ int run_test(const TestArgs& args) {
     if (!text) return exit_usage;
     const Suite suite = parse_suite(*text, folder_of(args.suite));
     if (!suite.ok()) {
-        for (const Diagnostic& d : suite.diagnostics)
-            std::cerr << format_diagnostic(escape_for_message(args.suite), d) << "\n";
+        for (const Diagnostic& d : suite.diagnostics) print_diagnostic(args.suite, d);
         std::cerr << escape_for_message(args.suite) << ": " << suite.diagnostics.size()
                   << (suite.diagnostics.size() == 1 ? " error" : " errors")
                   << "; nothing was run\n";
@@ -108,8 +103,8 @@ int run_test(const TestArgs& args) {
         if (r.path.empty()) continue;
         const FileResult saved = save_file(r.path.c_str(), r.write(batch));
         if (!saved) {
-            std::cerr << escape_for_message(r.path) << ": error: cannot write the report ("
-                      << saved.reason << ")\n";
+            print_diagnostic(r.path,
+                             Diagnostic{0, 0, "cannot write the report (" + saved.reason + ")"});
             status = exit_failed;
         }
     }

@@ -64,40 +64,36 @@ std::optional<std::string_view> first_line(std::string_view bytes, std::size_t l
     return bytes.substr(0, end);
 }
 
-// A byte in a message: printable as itself, anything else as \xNN.
+// A byte of the file in a message, quoted and escaped as every outside byte is: 'G', '\x1b'.
 std::string shown(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u >= 0x21 && u < 0x7F) return std::string(1, c);
-    return hex("\\x%02x", u);
+    return in_quotes(std::string_view(&c, 1));
 }
 
 // --- raw ---
 
+// Through the machine's codec, the one place that knows the raw layout.
 std::string encode_raw(MemoryKind kind, const std::array<std::uint32_t, 256>& values) {
-    std::string out;
-    for (std::uint32_t v : values) {
-        if (kind == MemoryKind::rom) {
-            out += static_cast<char>(v >> 16 & 0xFF);
-            out += static_cast<char>(v >> 8 & 0xFF);
-        }
-        out += static_cast<char>(v & 0xFF);
+    if (kind == MemoryKind::ram) {
+        Isa4::Ram ram{};
+        for (std::size_t k = 0; k < values.size(); ++k)
+            ram[k] = static_cast<std::uint8_t>(values[k]);
+        return ram_image_bytes(ram);
     }
-    return out;
+    Isa4::Rom rom{};
+    for (std::size_t k = 0; k < values.size(); ++k) rom[k] = values[k];
+    return rom_image_bytes(rom);
 }
 
 // The values whose bytes `held_bytes` marks in full.
 void take_raw_bytes(const std::vector<unsigned char>& bytes, const std::vector<bool>& held_bytes,
                     MemoryKind kind, ImageContent& content) {
-    const std::size_t width = kind == MemoryKind::rom ? 3 : 1;
+    const std::size_t width = kind == MemoryKind::rom ? rom_record_size : 1;
     for (std::size_t k = 0; k < 256; ++k) {
-        std::uint32_t v = 0;
         bool whole = true;
-        for (std::size_t b = 0; b < width; ++b) {
-            whole = whole && held_bytes[width * k + b];
-            v = v << 8 | bytes[width * k + b];
-        }
+        for (std::size_t b = 0; b < width; ++b) whole = whole && held_bytes[width * k + b];
         if (!whole) continue;
-        content.values[k] = v;
+        const unsigned char* record = &bytes[width * k];
+        content.values[k] = kind == MemoryKind::rom ? rom_record_word(record) : *record;
         content.held[k] = true;
     }
 }
@@ -134,7 +130,7 @@ std::string encode_ihex(MemoryKind kind, const std::array<std::uint32_t, 256>& v
 
 class IhexReader {
 public:
-    IhexReader(MemoryKind kind, ImageContent& content, ImageFault& fault)
+    IhexReader(MemoryKind kind, ImageContent& content, Diagnostic& fault)
         : kind_(kind),
           content_(content),
           fault_(fault),
@@ -162,28 +158,27 @@ public:
 private:
     MemoryKind kind_;
     ImageContent& content_;
-    ImageFault& fault_;
+    Diagnostic& fault_;
     std::vector<unsigned char> image_;
     std::vector<bool> held_;
     unsigned long base_ = 0;  // from the extended address records
 
     bool fail(int line, std::string message) {
-        fault_ = {line, std::move(message)};
+        fault_ = Diagnostic{line, 0, std::move(message)};
         return false;
     }
 
     bool read_record(std::string_view record, int line, bool& ended) {
         if (record[0] != ':')
-            return fail(line,
-                        "expected a record starting with ':', found '" + shown(record[0]) + "'");
+            return fail(line, "expected a record starting with ':', found " + shown(record[0]));
         std::vector<unsigned> bytes;
         for (std::size_t i = 1; i < record.size(); i += 2) {
             const int hi = hex_digit(record[i]);
-            if (hi < 0) return fail(line, "'" + shown(record[i]) + "' is not a hex digit");
+            if (hi < 0) return fail(line, shown(record[i]) + " is not a hex digit");
             if (i + 1 == record.size())
                 return fail(line, "odd number of hex digits (a record is whole bytes)");
             const int lo = hex_digit(record[i + 1]);
-            if (lo < 0) return fail(line, "'" + shown(record[i + 1]) + "' is not a hex digit");
+            if (lo < 0) return fail(line, shown(record[i + 1]) + " is not a hex digit");
             bytes.push_back(static_cast<unsigned>(hi << 4 | lo));
         }
         if (bytes.size() < 5)
@@ -284,12 +279,12 @@ bool logisim_value(std::string_view digits, std::uint32_t max, std::uint32_t& va
     for (char c : digits) {
         const int d = hex_digit(c);
         if (d < 0) {
-            problem = "'" + shown(c) + "' is not a hex digit";
+            problem = shown(c) + " is not a hex digit";
             return false;
         }
         v = v * 16 + static_cast<unsigned>(d);
         if (v > max) {
-            problem = "value " + std::string(digits.substr(0, 16)) +
+            problem = "value " + escape_for_message(digits.substr(0, 16)) +
                       (digits.size() > 16 ? "..." : "") + " is too wide (at most " +
                       hex("%lx", max) + ")";
             return false;
@@ -300,7 +295,7 @@ bool logisim_value(std::string_view digits, std::uint32_t max, std::uint32_t& va
 }
 
 bool decode_logisim(std::string_view text, MemoryKind kind, ImageContent& content,
-                    ImageFault& fault) {
+                    Diagnostic& fault) {
     std::size_t address = 0;
     int line = 0;
     std::size_t start = 0;
@@ -323,14 +318,15 @@ bool decode_logisim(std::string_view text, MemoryKind kind, ImageContent& conten
                 count = 0;
                 for (char c : token.substr(0, star)) {
                     if (c < '0' || c > '9' || count > 256) {
-                        fault = {line, "'" + std::string(token.substr(0, star)) +
-                                           "' is not a repeat count (decimal, 1 to 256)"};
+                        fault = Diagnostic{line, 0,
+                                           in_quotes(token.substr(0, star)) +
+                                               " is not a repeat count (decimal, 1 to 256)"};
                         return false;
                     }
                     count = count * 10 + static_cast<unsigned>(c - '0');
                 }
                 if (count == 0 || count > 256) {
-                    fault = {line, "a repeat count is 1 to 256"};
+                    fault = Diagnostic{line, 0, "a repeat count is 1 to 256"};
                     return false;
                 }
                 digits = token.substr(star + 1);
@@ -338,12 +334,13 @@ bool decode_logisim(std::string_view text, MemoryKind kind, ImageContent& conten
             std::uint32_t value = 0;
             std::string problem;
             if (!logisim_value(digits, max_value(kind), value, problem)) {
-                fault = {line, problem};
+                fault = Diagnostic{line, 0, problem};
                 return false;
             }
             if (address + count > 256) {
-                fault = {line, "more than 256 values: address " + hex("0x%02lX", 256) +
-                                   " is beyond the " + memory_name(kind)};
+                fault = Diagnostic{line, 0,
+                                   "more than 256 values: address " + hex("0x%02lX", 256) +
+                                       " is beyond the " + memory_name(kind)};
                 return false;
             }
             for (std::uint64_t i = 0; i < count; ++i) {
@@ -396,7 +393,7 @@ std::string encode_image(ImageFormat format, MemoryKind kind,
 }
 
 bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content,
-                  ImageFault& fault) {
+                  Diagnostic& fault) {
     content = ImageContent{};
     switch (detect_format(bytes)) {
         case ImageFormat::ihex: return IhexReader(kind, content, fault).read(bytes);
@@ -414,75 +411,86 @@ std::array<std::uint32_t, 256> values_of(const Memory& memory) {
     return values;
 }
 
-// The bytes of a raw image too large for a text input: its first 768 or 256 bytes, as
-// the raw loads read them.
-FileResult read_raw_start(const std::string& path, MemoryKind kind, std::string& bytes) {
-    Isa4::Rom rom{};
-    Isa4::Ram ram{};
-    const FileResult read = kind == MemoryKind::rom ? load_rom_image(path.c_str(), rom)
-                                                    : load_ram_image(path.c_str(), ram);
-    if (read)
-        bytes = kind == MemoryKind::rom ? encode_raw(kind, values_of(rom))
-                                        : encode_raw(kind, values_of(ram));
+}  // namespace
+
+FileResult read_image_file(const std::string& path, MemoryKind kind, std::string& bytes) {
+    bool whole = true;
+    const FileResult read = read_file_start(path.c_str(), bytes, max_text_file_size, whole);
+    if (!read || whole) return read;
+    // A raw image is read only as far as the memory goes, however long the file; one
+    // that starts like a text image is as large as the text cap allows, and no larger.
+    if (detect_format(bytes) != ImageFormat::raw) {
+        bytes.clear();
+        return FileResult{false, too_large_reason(max_text_file_size)};
+    }
+    bytes.resize(raw_size(kind));
     return read;
 }
 
+void take_image(const ImageContent& content, Isa4::Rom& rom) {
+    for (std::size_t k = 0; k < 256; ++k)
+        if (content.held[k]) rom[k] = content.values[k];
+}
+
+void take_image(const ImageContent& content, Isa4::Ram& ram) {
+    for (std::size_t k = 0; k < 256; ++k)
+        if (content.held[k]) ram[k] = static_cast<std::uint8_t>(content.values[k]);
+}
+
+bool decode_file_image(const std::string& path, std::string_view bytes, MemoryKind kind,
+                       ImageContent& content, Diagnostic& error) {
+    if (decode_image(bytes, kind, content, error)) return true;
+    error.file = path;
+    error.message += std::string("; the ") + memory_name(kind) + " is unchanged";
+    return false;
+}
+
+namespace {
+
 template <typename Memory>
-bool load_any(const std::string& path, MemoryKind kind, Memory& memory, std::string& error) {
-    const std::string shown_path = escape_for_message(path);
+bool load_any(const std::string& path, MemoryKind kind, Memory& memory, Diagnostic& error) {
     std::string bytes;
-    FileResult read = read_file(path.c_str(), bytes, max_text_file_size);
-    // A raw image is read only as far as the memory goes, however long the file; one
-    // that starts like a text image is as large as the text cap allows, and no larger.
-    if (!read && read.reason.rfind("File too large", 0) == 0) {
-        const std::string too_large = read.reason;
-        read = read_raw_start(path, kind, bytes);
-        if (read && detect_format(bytes) != ImageFormat::raw) read = FileResult{false, too_large};
-    }
+    const FileResult read = read_image_file(path, kind, bytes);
     if (!read) {
-        error = shown_path + ": error: cannot load the " + memory_name(kind) + " image (" +
-                read.reason + ")";
+        error = Diagnostic{
+            0, 0,
+            std::string("cannot load the ") + memory_name(kind) + " image (" + read.reason + ")",
+            false, path};
         return false;
     }
     ImageContent content;
-    ImageFault fault;
-    if (!decode_image(bytes, kind, content, fault)) {
-        error = shown_path + ":" + std::to_string(fault.line) + ": error: " + fault.message +
-                "; the " + memory_name(kind) + " is unchanged";
-        return false;
-    }
-    for (std::size_t k = 0; k < 256; ++k)
-        if (content.held[k])
-            memory[k] =
-                static_cast<std::remove_reference_t<decltype(memory[k])>>(content.values[k]);
+    if (!decode_file_image(path, bytes, kind, content, error)) return false;
+    take_image(content, memory);
     return true;
 }
 
 bool save_as(const std::string& path, ImageFormat format, MemoryKind kind,
-             const std::array<std::uint32_t, 256>& values, std::string& error) {
+             const std::array<std::uint32_t, 256>& values, Diagnostic& error) {
     const FileResult saved = save_file(path.c_str(), encode_image(format, kind, values));
     if (saved) return true;
-    error = escape_for_message(path) + ": error: cannot write the " + memory_name(kind) +
-            " image (" + saved.reason + ")";
+    error = Diagnostic{
+        0, 0,
+        std::string("cannot write the ") + memory_name(kind) + " image (" + saved.reason + ")",
+        false, path};
     return false;
 }
 
 }  // namespace
 
-bool load_rom_any(const std::string& path, Isa4::Rom& rom, std::string& error) {
+bool load_rom_any(const std::string& path, Isa4::Rom& rom, Diagnostic& error) {
     return load_any(path, MemoryKind::rom, rom, error);
 }
 
-bool load_ram_any(const std::string& path, Isa4::Ram& ram, std::string& error) {
+bool load_ram_any(const std::string& path, Isa4::Ram& ram, Diagnostic& error) {
     return load_any(path, MemoryKind::ram, ram, error);
 }
 
 bool save_rom_as(const std::string& path, ImageFormat format, const Isa4::Rom& rom,
-                 std::string& error) {
+                 Diagnostic& error) {
     return save_as(path, format, MemoryKind::rom, values_of(rom), error);
 }
 
 bool save_ram_as(const std::string& path, ImageFormat format, const Isa4::Ram& ram,
-                 std::string& error) {
+                 Diagnostic& error) {
     return save_as(path, format, MemoryKind::ram, values_of(ram), error);
 }

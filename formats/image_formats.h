@@ -19,8 +19,8 @@
 // bytes after the last whole record of a raw ROM image.
 //
 // Usage:
-//   std::string error;
-//   if (!load_rom_any("prog.hex", arch.rom, error)) std::cerr << error << "\n";
+//   Diagnostic error;
+//   if (!load_rom_any("prog.hex", arch.rom, error)) std::cerr << format_diagnostic(error);
 //   save_rom_as("prog.txt", ImageFormat::logisim, arch.rom, error);
 #pragma once
 
@@ -31,7 +31,9 @@
 #include <string>
 #include <string_view>
 
+#include "machine/image_file.h"
 #include "machine/isa4.h"
+#include "text/message.h"
 
 enum class ImageFormat { raw, ihex, logisim };
 enum class MemoryKind { rom, ram };
@@ -46,29 +48,36 @@ struct ImageContent {
     std::bitset<256> held;
 };
 
-// A fault in a text image; `line` counts from 1 (0 when no line applies).
-struct ImageFault {
-    int line = 0;
-    std::string message;
-};
-
 ImageFormat detect_format(std::string_view bytes);
 
 // The file text or bytes of an image of 256 values (words or cells) in `format`.
 std::string encode_image(ImageFormat format, MemoryKind kind,
                          const std::array<std::uint32_t, 256>& values);
-// Reads an image in the format its content shows; false, with `fault` set, when it has
-// a fault, and then `content` means nothing.
+// Reads an image in the format its content shows; false, with `fault` set (its line,
+// from 1, and message), when it has a fault, and then `content` means nothing.
 bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content,
-                  ImageFault& fault);
+                  Diagnostic& fault);
+
+// The same for the bytes of the file `path`: a fault names the file and ends "; the ROM
+// is unchanged" (or RAM).
+bool decode_file_image(const std::string& path, std::string_view bytes, MemoryKind kind,
+                       ImageContent& content, Diagnostic& error);
+
+// The bytes of an image file, read once: a text image at most `max_text_file_size`
+// bytes, a raw one only as far as the memory goes however long the file.
+FileResult read_image_file(const std::string& path, MemoryKind kind, std::string& bytes);
+
+// Writes the values the content holds into the memory; the others stay.
+void take_image(const ImageContent& content, Isa4::Rom& rom);
+void take_image(const ImageContent& content, Isa4::Ram& ram);
 
 // Files. The loads read any of the three formats and change the memory only when the
 // whole file is sound; the saves write by the rules of the image saves (a temporary file
-// renamed over the target). On failure `error` holds the line for the user, naming the
-// file and, for a fault in its text, the line: "prog.hex:3: error: bad checksum ...".
-bool load_rom_any(const std::string& path, Isa4::Rom& rom, std::string& error);
-bool load_ram_any(const std::string& path, Isa4::Ram& ram, std::string& error);
+// renamed over the target). On failure `error` says why, naming the file and, for a
+// fault in its text, the line: "prog.hex:3: error: bad checksum ..." once printed.
+bool load_rom_any(const std::string& path, Isa4::Rom& rom, Diagnostic& error);
+bool load_ram_any(const std::string& path, Isa4::Ram& ram, Diagnostic& error);
 bool save_rom_as(const std::string& path, ImageFormat format, const Isa4::Rom& rom,
-                 std::string& error);
+                 Diagnostic& error);
 bool save_ram_as(const std::string& path, ImageFormat format, const Isa4::Ram& ram,
-                 std::string& error);
+                 Diagnostic& error);

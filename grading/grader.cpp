@@ -43,22 +43,24 @@ namespace {
 // Reads and assembles (or loads) the program into `rom`; on failure fills `reasons`.
 bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& program) {
     std::vector<std::string>& reasons = program.reasons;
-    const std::string shown = escape_for_message(path);
     std::string bytes;
     const FileResult read = read_file(path.c_str(), bytes, max_text_file_size);
     if (!read) {
-        reasons.push_back(shown + ": error: cannot read the file (" + read.reason + ")");
+        reasons.push_back(format_diagnostic(
+            Diagnostic{0, 0, "cannot read the file (" + read.reason + ")", false, path}));
         program.failure = "cannot be read";
         return false;
     }
     // Intel HEX and Logisim images are text too: their first line tells them apart.
     if (detect_format(bytes) != ImageFormat::raw || !looks_like_source(bytes)) {
-        std::string error;
-        if (!load_rom_any(path, rom, error)) {
-            reasons.push_back(error);
+        ImageContent content;
+        Diagnostic error;
+        if (!decode_file_image(path, bytes, MemoryKind::rom, content, error)) {
+            reasons.push_back(format_diagnostic(error));
             program.failure = "cannot be loaded";
             return false;
         }
+        take_image(content, rom);
         return true;
     }
     const Assembly assembly = assemble(bytes);
@@ -69,18 +71,13 @@ bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& progra
     std::size_t errors = 0;
     for (const Diagnostic& d : assembly.diagnostics) {
         if (d.warning) continue;
-        if (++errors <= max_reasons) reasons.push_back(format_diagnostic(shown, d));
+        if (++errors <= max_reasons) reasons.push_back(format_diagnostic(path, d));
     }
     if (errors > max_reasons)
-        reasons.push_back(shown + ": " + std::to_string(errors - max_reasons) + " more errors");
+        reasons.push_back(escape_for_message(path) + ": " + std::to_string(errors - max_reasons) +
+                          " more errors");
     program.failure = "does not assemble";
     return false;
-}
-
-std::string hex2(unsigned v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02X", v & 0xFF);
-    return buf;
 }
 
 CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
@@ -106,9 +103,7 @@ CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
                                            " steps, before the step limit of " +
                                            std::to_string(c.limit)});
         for (const Mismatch& m : check_state(c.expect, arch).mismatches)
-            result.problems.push_back(
-                {m.line, m.column,
-                 m.what + " is " + hex2(m.actual) + ", expected " + hex2(m.expected)});
+            result.problems.push_back({m.line, m.column, mismatch_text(m)});
         for (const StepBound& b : c.bounds)
             if (!b.holds(outcome.steps))
                 result.problems.push_back(

@@ -17,20 +17,14 @@ enum class Verdict {
     error,    // the program could not be read, loaded or assembled
 };
 
-// One reason a case failed. `line` and `column` name the suite line it comes from, 0 when
-// it comes from no line.
-struct Problem {
-    int line = 0;
-    int column = 0;
-    std::string text;  // "r1 is 03, expected 04"
-};
-
 struct CaseResult {
     Verdict verdict = Verdict::error;
     std::uint64_t steps = 0;
     unsigned points = 0;  // earned: the case's points when it passes, else 0
     double seconds = 0;
-    std::vector<Problem> problems;
+    // Why it failed: "r1 is 03, expected 04" at the suite line it comes from (line 0
+    // when it comes from no line).
+    std::vector<Diagnostic> problems;
 };
 
 struct ProgramResult {

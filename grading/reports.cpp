@@ -41,10 +41,10 @@ std::string plural(unsigned n, const char* one, const char* many) {
 
 // "multiply.suite:12:5: r1 is 03, expected 04", or the bare text for a problem that
 // comes from no line of the suite.
-std::string located(const GradedBatch& batch, const Problem& p) {
-    if (p.line == 0) return printable(p.text);
+std::string located(const GradedBatch& batch, const Diagnostic& p) {
+    if (p.line == 0) return printable(p.message);
     return printable(batch.suite_path) + ":" + std::to_string(p.line) + ":" +
-           std::to_string(p.column) + ": " + printable(p.text);
+           std::to_string(p.column) + ": " + printable(p.message);
 }
 
 // Every line that explains a case's result: the program's reasons when it was not
@@ -56,7 +56,7 @@ std::vector<std::string> explanation(const GradedBatch& batch, const ProgramResu
         lines.push_back(program.failure);
         for (const std::string& r : program.reasons) lines.push_back(printable(r));
     } else {
-        for (const Problem& p : result.problems) lines.push_back(located(batch, p));
+        for (const Diagnostic& p : result.problems) lines.push_back(located(batch, p));
     }
     return lines;
 }
@@ -211,7 +211,8 @@ std::string table_report(const GradedBatch& batch) {
             out += "\n" + printable(p.path) + ": case " + std::to_string(i + 1) + " '" +
                    printable(suite.cases[i].name) + "' " +
                    (r.verdict == Verdict::no_halt ? "did not halt" : "failed") + "\n";
-            for (const Problem& problem : r.problems) out += "  " + located(batch, problem) + "\n";
+            for (const Diagnostic& problem : r.problems)
+                out += "  " + located(batch, problem) + "\n";
         }
     }
     return out;
@@ -271,7 +272,7 @@ std::string junit_report(const GradedBatch& batch) {
             const std::vector<std::string> lines = explanation(batch, p, r);
             const std::string element = r.verdict == Verdict::error ? "error" : "failure";
             const std::string message = r.verdict == Verdict::fail && p.graded
-                                            ? printable(r.problems.front().text)
+                                            ? printable(r.problems.front().message)
                                             : lines.front();
             failed += r.verdict == Verdict::error ? 0 : 1;
             cases += ">\n      <" + element + " message=\"" + xml_escaped(message) + "\" type=\"" +
@@ -314,7 +315,7 @@ std::string gradescope_report(const GradedBatch& batch, const ProgramResult& pro
         if (r.verdict == Verdict::pass)
             output = "passed in " + plural(static_cast<unsigned>(r.steps), "step", "steps") + "\n";
         else
-            for (const Problem& p : r.problems) output += printable(p.text) + "\n";
+            for (const Diagnostic& p : r.problems) output += printable(p.message) + "\n";
         out += std::string(i == 0 ? "" : ",") +
                "\n    {\"name\": " + json_string(printable(c.name)) +
                ", \"score\": " + std::to_string(r.points) +

@@ -201,16 +201,21 @@ void SuiteParser::ram_image(std::string_view text, LineScanner& scan) {
         return;
     }
     const std::string path = name[0] == '/' ? name : folder_ + name;
-    std::string problem;
-    if (!load_ram_any(path, current().ram, problem)) {
-        // The loader's line names the file again; keep only its reason.
-        const std::string shown = escape_for_message(path);
-        const std::string prefix = shown + ": error: cannot load the RAM image ";
-        const std::string why =
-            problem.rfind(prefix, 0) == 0 ? problem.substr(prefix.size()) : "(" + problem + ")";
-        error(scan, column, "cannot load the RAM image '" + shown + "' " + why);
+    const std::string shown = "cannot load the RAM image '" + escape_for_message(path) + "'";
+    std::string bytes;
+    const FileResult read = read_image_file(path, MemoryKind::ram, bytes);
+    if (!read) {
+        error(scan, column, shown + " (" + read.reason + ")");
         return;
     }
+    ImageContent content;
+    Diagnostic fault;
+    if (!decode_image(bytes, MemoryKind::ram, content, fault)) {
+        error(scan, column,
+              shown + " (line " + std::to_string(fault.line) + ": " + fault.message + ")");
+        return;
+    }
+    take_image(content, current().ram);
     suite_.ram_images.push_back(path);
     // Cells given before the image still win over it.
     apply_ram_entries(cells_, current().ram);

@@ -25,11 +25,11 @@
 #include <string_view>
 #include <vector>
 
+#include "headless/runner.h"
 #include "headless/state_file.h"
 #include "machine/isa4.h"
 #include "text/source_text.h"
 
-inline constexpr std::uint64_t default_step_limit = 100000;
 inline constexpr std::uint64_t max_step_limit = 1000000000;
 
 struct StepBound {

@@ -12,8 +12,12 @@
 
 enum class StopReason { halt, breakpoint, step_limit };
 
+// The step limit of a run that names none: `isa4 run` without --steps, a suite without
+// `limit`.
+inline constexpr std::uint64_t default_step_limit = 100000;
+
 struct RunLimits {
-    std::uint64_t max_steps = 100000;
+    std::uint64_t max_steps = default_step_limit;
     std::bitset<256> breakpoints;  // stop before the word at one of these executes
 };
 

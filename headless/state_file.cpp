@@ -187,3 +187,10 @@ std::vector<Diagnostic> apply_ram_entries(const StateFile& file, Isa4::Ram& ram)
     }
     return problems;
 }
+
+std::string mismatch_text(const Mismatch& m) {
+    char values[40];
+    std::snprintf(values, sizeof values, " is %02X, expected %02X", m.actual & 0xFF,
+                  m.expected & 0xFF);
+    return m.what + values;
+}

@@ -57,6 +57,9 @@ struct CheckResult {
 
 CheckResult check_state(const StateFile& expected, const Isa4& arch);
 
+// "r1 is 03, expected 04": a mismatch in every message and report that shows one.
+std::string mismatch_text(const Mismatch& m);
+
 // Writes the RAM cells that the file names into `ram`; other cells are left alone.
 // Returns a diagnostic for every entry that is not a RAM cell.
 std::vector<Diagnostic> apply_ram_entries(const StateFile& file, Isa4::Ram& ram);

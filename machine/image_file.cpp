@@ -215,16 +215,19 @@ FileResult save_file(const char* path, std::string_view bytes) {
     return result;
 }
 
-FileResult read_file(const char* path, std::string& bytes, std::size_t limit) {
+std::string too_large_reason(std::size_t limit) {
+    return "File too large (over " + std::to_string(limit) + " bytes)";
+}
+
+FileResult read_file_start(const char* path, std::string& bytes, std::size_t limit, bool& whole) {
     bytes.clear();
+    whole = true;
     int fd = -1;
     struct stat st;
     FileResult result = open_regular(path, fd, st);
     if (!result) return result;
-    const std::string too_large = "File too large (over " + std::to_string(limit) + " bytes)";
-    // The size from fstat refuses a large file before any of it is read; the reads stop
-    // one byte past the limit, for a file that grows meanwhile.
-    if (static_cast<std::uintmax_t>(st.st_size) > limit) result = failed(too_large.c_str());
+    // The reads stop one byte past the limit, whatever size fstat gave: the file may grow
+    // or shrink meanwhile.
     std::size_t size = 0;
     while (result) {
         // Room for the whole file as fstat gave it, then doubling, never past limit + 1.
@@ -234,11 +237,28 @@ FileResult read_file(const char* path, std::string& bytes, std::size_t limit) {
         result = read_up_to(fd, reinterpret_cast<unsigned char*>(bytes.data()) + size,
                             bytes.size() - size, got);
         size += got;
-        if (size > limit) result = failed(too_large.c_str());
-        if (size < bytes.size()) break;  // the end of the file
+        if (size < bytes.size() || size > limit) break;  // the end of the file, or enough
     }
     close(fd);
-    bytes.resize(result ? size : 0);
+    whole = size <= limit;
+    bytes.resize(result ? std::min(size, limit) : 0);
+    return result;
+}
+
+FileResult read_file(const char* path, std::string& bytes, std::size_t limit) {
+    // The size from fstat refuses a large file before any of it is read.
+    struct stat st;
+    if (*path != '\0' && stat(path, &st) == 0 && S_ISREG(st.st_mode) &&
+        static_cast<std::uintmax_t>(st.st_size) > limit) {
+        bytes.clear();
+        return failed(too_large_reason(limit).c_str());
+    }
+    bool whole = true;
+    FileResult result = read_file_start(path, bytes, limit, whole);
+    if (result && !whole) {
+        bytes.clear();
+        result = failed(too_large_reason(limit).c_str());
+    }
     return result;
 }
 
@@ -248,48 +268,68 @@ bool same_file(const char* a, const char* b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-namespace {
-
-FileResult write_image(const char* path, const unsigned char* bytes, std::size_t size) {
-    return save_file(path, std::string_view(reinterpret_cast<const char*>(bytes), size));
+void put_rom_record(std::uint32_t word, unsigned char* record) {
+    record[0] = static_cast<unsigned char>(word >> 16);
+    record[1] = static_cast<unsigned char>(word >> 8);
+    record[2] = static_cast<unsigned char>(word);
 }
 
-}  // namespace
+std::uint32_t rom_record_word(const unsigned char* record) {
+    return std::uint32_t{record[0]} << 16 | std::uint32_t{record[1]} << 8 |
+           std::uint32_t{record[2]};
+}
+
+std::string rom_image_bytes(const Isa4::Rom& rom) {
+    std::string bytes(rom_image_size, '\0');
+    for (std::size_t k = 0; k < rom.size(); ++k)
+        put_rom_record(rom[k], reinterpret_cast<unsigned char*>(&bytes[rom_record_size * k]));
+    return bytes;
+}
+
+std::string ram_image_bytes(const Isa4::Ram& ram) {
+    return std::string(reinterpret_cast<const char*>(ram.begin()), ram.size());
+}
+
+std::size_t take_rom_image_bytes(std::string_view bytes, Isa4::Rom& rom) {
+    // Only complete records: one or two bytes after the last are ignored.
+    const std::size_t records = std::min(bytes.size(), rom_image_size) / rom_record_size;
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (std::size_t k = 0; k < records; ++k) rom[k] = rom_record_word(data + rom_record_size * k);
+    return records;
+}
+
+std::size_t take_ram_image_bytes(std::string_view bytes, Isa4::Ram& ram) {
+    const std::size_t cells = std::min(bytes.size(), ram_image_size);
+    for (std::size_t k = 0; k < cells; ++k) ram[k] = static_cast<std::uint8_t>(bytes[k]);
+    return cells;
+}
 
 FileResult load_rom_image(const char* path, Isa4::Rom& rom) {
     std::array<unsigned char, rom_image_size> bytes;
     std::size_t size = 0;
     FileResult result = read_image(path, bytes, size);
-    if (!result) return result;
-    // Only complete records: one or two bytes after the last are ignored.
-    for (std::size_t k = 0; k < size / 3; ++k) {
-        rom[k] = std::uint32_t{bytes[3 * k]} << 16 | std::uint32_t{bytes[3 * k + 1]} << 8 |
-                 std::uint32_t{bytes[3 * k + 2]};
-    }
+    if (result)
+        take_rom_image_bytes(std::string_view(reinterpret_cast<const char*>(bytes.data()), size),
+                             rom);
     return result;
 }
 
 FileResult save_rom_image(const char* path, const Isa4::Rom& rom) {
-    std::array<unsigned char, rom_image_size> bytes;
-    for (std::size_t k = 0; k < rom.size(); ++k) {
-        bytes[3 * k] = static_cast<unsigned char>(rom[k] >> 16);
-        bytes[3 * k + 1] = static_cast<unsigned char>(rom[k] >> 8);
-        bytes[3 * k + 2] = static_cast<unsigned char>(rom[k]);
-    }
-    return write_image(path, bytes.data(), bytes.size());
+    return save_file(path, rom_image_bytes(rom));
 }
 
 FileResult load_ram_image(const char* path, Isa4::Ram& ram) {
     std::array<unsigned char, ram_image_size> bytes;
     std::size_t size = 0;
     FileResult result = read_image(path, bytes, size);
-    if (!result) return result;
-    for (std::size_t k = 0; k < size; ++k) ram[k] = bytes[k];
+    if (result)
+        take_ram_image_bytes(std::string_view(reinterpret_cast<const char*>(bytes.data()), size),
+                             ram);
     return result;
 }
 
 FileResult save_ram_image(const char* path, const Isa4::Ram& ram) {
-    return write_image(path, ram.begin(), ram.size());
+    return save_file(path, ram_image_bytes(ram));
 }
 
 std::string failure_message(std::string_view operation, std::string_view path,

@@ -30,13 +30,31 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "machine/isa4.h"
 
-inline constexpr std::size_t rom_image_size = 768;
+inline constexpr std::size_t rom_record_size = 3;
+inline constexpr std::size_t rom_image_size = 256 * rom_record_size;
 inline constexpr std::size_t ram_image_size = 256;
+
+// The raw layout of one ROM record, the codec every ROM image goes through (the raw
+// files here, Intel HEX and the conversions of the isa4 command): the word's bits 23..0
+// as 3 bytes, big-endian, and back.
+void put_rom_record(std::uint32_t word, unsigned char* record);
+std::uint32_t rom_record_word(const unsigned char* record);
+
+// The bytes of the raw image of `rom` (768) or `ram` (256).
+std::string rom_image_bytes(const Isa4::Rom& rom);
+std::string ram_image_bytes(const Isa4::Ram& ram);
+
+// Takes a raw image's bytes into the memory by the load rules above: the complete
+// records (ROM) or cells (RAM) that `bytes` holds from address 0 replace what the memory
+// held, the rest stay; nothing past the image's size is read. Returns how many it took.
+std::size_t take_rom_image_bytes(std::string_view bytes, Isa4::Rom& rom);
+std::size_t take_ram_image_bytes(std::string_view bytes, Isa4::Ram& ram);
 
 struct FileResult {
     bool ok = true;
@@ -56,6 +74,14 @@ FileResult save_ram_image(const char* path, const Isa4::Ram& ram);
 // than `limit` bytes is refused with "File too large (over N bytes)". An empty name is
 // "Empty file name". On failure `bytes` is empty.
 FileResult read_file(const char* path, std::string& bytes, std::size_t limit);
+
+// The same, but a file larger than `limit` is no failure: its first `limit` bytes are
+// read (and no more), and `whole` is false. A load that takes only the start of a large
+// file reads it once this way.
+FileResult read_file_start(const char* path, std::string& bytes, std::size_t limit, bool& whole);
+
+// "File too large (over N bytes)": why a file past `limit` is refused.
+std::string too_large_reason(std::size_t limit);
 
 // Saves `bytes` as `path` by the rules of the image saves above. The ROM and RAM saves
 // are this with the image's bytes.

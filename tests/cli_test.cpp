@@ -344,3 +344,62 @@ TEST_F(Isa4Command, SavesRefuseFilesTheUserMayNotWrite) {
     EXPECT_EQ(read("old.rom"), old_rom);
     EXPECT_EQ(read("old.ram"), std::string(256, '\0'));
 }
+
+// Every message that shows something from outside (a path, a token, a file's bytes, a
+// suite's contents) shows it escaped: no run of isa4 writes a control byte other than
+// the line end to either stream, whatever the names and files hold.
+TEST_F(Isa4Command, OutsideBytesReachNoMessageUnescaped) {
+    const std::string e = "e\x1b[31m\x07\x7f";  // ESC, BEL and DEL in every name below
+    const std::string loop = "l: JZ l\n";       // never halts: z is clear
+    write(e + ".s", "ADDI r1, r0, 1\n\x1b ADD r1\n");
+    write(e + "ok.s", loop);
+    write(e + ".data", "[0x00] = \x1b\n");
+    write(e + ".sym", "\x1b 0x00\n");
+    write(e + ".hex", ":0100000000FF\n:01\x1b" "0\n");
+    write(e + ".lgs", "v2.0 raw\n1 \x1b\n");
+    write(e + ".lgw", "v2.0 raw\n1fffffff\x1b\n");
+    write(e + ".exp", "r1 = 5\n");
+    write(e + ".suite", "case one\n  expect r1 = 1\n  \x1b\n");
+    write(e + "ram.suite", "case one\n  ram " + e + ".missing\n  expect r1 = 1\n");
+    write("ok.suite", "case one\n  expect r1 = 1\n");
+    mkdir(path(e + ".dir").c_str(), 0755);
+    ASSERT_EQ(isa4("asm '" + e + "ok.s' -o '" + e + ".rom'").status, 0);
+    const struct {
+        std::string args;
+        int status;
+    } cases[] = {
+        {"asm '" + e + ".missing' -o x.rom", 1},
+        {"asm '" + e + ".s' -o x.rom", 1},
+        {"asm '" + e + "ok.s' -o '" + e + "ok.s'", 1},
+        {"asm '" + e + "ok.s' -o '" + e + ".dir'", 1},
+        {"asm '" + e + "ok.s' -o x.rom --symbols '" + e + ".dir'", 1},
+        {"dis '" + e + ".rom'", 0},
+        {"dis '" + e + ".hex'", 1},
+        {"dis '" + e + ".lgs'", 1},
+        {"dis '" + e + ".lgw'", 1},
+        {"dis '" + e + ".rom' --symbols '" + e + ".sym'", 1},
+        {"ram '" + e + ".data' -o x.ram", 1},
+        {"run '" + e + ".rom' --quiet", 1},
+        {"run '" + e + ".rom' --quiet --steps 3 --expect '" + e + ".exp'", 1},
+        {"run '" + e + ".rom' --ram '" + e + ".missing' --quiet", 1},
+        {"convert '" + e + ".lgs' -o x.rom --to raw", 1},
+        {"test '" + e + ".suite' '" + e + "ok.s'", 2},
+        {"test '" + e + "ram.suite' '" + e + "ok.s'", 2},
+        {"test ok.suite '" + e + ".missing' '" + e + ".s' '" + e + ".hex'", 1},
+        {"test ok.suite '" + e + ".s' --tap", 1},
+        {"test ok.suite '" + e + "ok.s' --junit '" + e + ".dir'", 1},
+    };
+    for (const auto& c : cases) {
+        const Result r = isa4(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        for (const std::string* stream : {&r.out, &r.err}) {
+            for (const char ch : *stream) {
+                const auto byte = static_cast<unsigned char>(ch);
+                if ((byte < 0x20 && byte != '\n') || byte == 0x7f) {
+                    ADD_FAILURE() << c.args << ": raw byte " << int{byte} << " in\n" << *stream;
+                    break;
+                }
+            }
+        }
+    }
+}

@@ -133,7 +133,7 @@ TEST(Grader, EachRunEarnsItsVerdict) {
         const CaseResult& r = result.cases[0];
         EXPECT_EQ(r.verdict, c.verdict) << c.body;
         EXPECT_EQ(r.points, c.verdict == Verdict::pass ? 1u : 0u);
-        EXPECT_EQ(r.problems.empty() ? "" : r.problems.front().text, c.problem) << c.body;
+        EXPECT_EQ(r.problems.empty() ? "" : r.problems.front().message, c.problem) << c.body;
     }
 }
 

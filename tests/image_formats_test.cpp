@@ -88,7 +88,7 @@ TEST(ImageFormats, EveryFormatReadsBackAsEveryOther) {
                     const std::string first = encode_image(from, kind, values);
                     ASSERT_EQ(detect_format(first), from);
                     ImageContent content;
-                    ImageFault fault;
+                    Diagnostic fault;
                     ASSERT_TRUE(decode_image(first, kind, content, fault)) << fault.message;
                     ASSERT_EQ(content.held.count(), 256u);
                     const std::string second = encode_image(to, kind, loaded(content));
@@ -139,7 +139,7 @@ TEST(ImageFormats, FilesThatEndEarlyHoldTheValuesBeforeTheirEnd) {
                 for (std::size_t c = 0; c < cut_files.size(); ++c) {
                     SCOPED_TRACE("cut " + std::to_string(c));
                     ImageContent content;
-                    ImageFault fault;
+                    Diagnostic fault;
                     ASSERT_TRUE(decode_image(cut_files[c], kind, content, fault)) << fault.message;
                     const std::size_t held = held_prefix(content, values);
                     if (expected.empty()) {
@@ -209,7 +209,7 @@ TEST(ImageFormats, IntelHexInAnyRecordLayoutReadsTheSame) {
             for (const std::string& r : records) text += r;
             text += record(0x05, 0, std::string(4, '\0'), lower) + record(0x01, 0, "", lower);
             ImageContent content;
-            ImageFault fault;
+            Diagnostic fault;
             ASSERT_TRUE(decode_image(text, kind, content, fault))
                 << "line " << fault.line << ": " << fault.message;
             EXPECT_EQ(content.held.count(), 256u);

@@ -22,8 +22,14 @@ void append_escaped(std::string& out, std::string_view text) {
 }  // namespace
 
 std::string format_diagnostic(const std::string& file, const Diagnostic& d) {
-    return escape_for_message(file) + ":" + std::to_string(d.line) + ":" +
-           std::to_string(d.column) + (d.warning ? ": warning: " : ": error: ") + d.message;
+    std::string out = escape_for_message(file);
+    if (d.line > 0) out += ":" + std::to_string(d.line);
+    if (d.line > 0 && d.column > 0) out += ":" + std::to_string(d.column);
+    return out + (d.warning ? ": warning: " : ": error: ") + d.message;
+}
+
+std::string format_diagnostic(const Diagnostic& d) {
+    return format_diagnostic(d.file, d);
 }
 
 std::string escape_for_message(std::string_view text) {

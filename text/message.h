@@ -9,15 +9,21 @@
 #include <string>
 #include <string_view>
 
-// A message about a place in a text file.
+// A message about a file or a place in it, an error or a warning. Every layer hands these
+// upward; only the command's edge prints them, through `format_diagnostic`.
 struct Diagnostic {
-    int line = 0;
-    int column = 0;
-    std::string message;
+    int line = 0;         // from 1; 0 when the message is about the whole file
+    int column = 0;       // from 1; 0 when it is about the whole line
+    std::string message;  // its own words, with every outside token already escaped
     bool warning = false;
+    std::string file = {};  // as given by the user; the printer escapes it
 };
 
-// "file:line:column: error: message", the form editors understand.
+// "file:line:column: error: message", the form editors understand; without the column
+// or the line where the diagnostic has none ("file:3: error: ...", "file: error: ...").
+std::string format_diagnostic(const Diagnostic& d);
+
+// The same for a diagnostic about `file`, whatever its own `file`.
 std::string format_diagnostic(const std::string& file, const Diagnostic& d);
 
 // A token for a message: cut to about 40 characters with "...", control and non-ASCII
