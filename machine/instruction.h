@@ -84,17 +84,36 @@ enum FieldUse : unsigned {
     uses_rhs = 1u << 4,
 };
 
+// The instruction set: one entry per opcode that does something, with its mnemonic and
+// the operand fields its form uses. Every list of instructions (the reserved names, the
+// assembler's and the disassembler's mnemonics, the assembler panel's menus) is this one;
+// an opcode missing here (3, 8..15) is a no-operation.
+struct InstructionForm {
+    std::uint32_t opcode;
+    const char* mnemonic;
+    unsigned fields;  // FieldUse bits
+};
+
+inline constexpr InstructionForm instruction_forms[] = {
+    {op_add, "ADD", uses_dst | uses_lhs | uses_rhs},
+    {op_addi, "ADDI", uses_dst | uses_lhs | uses_imm},
+    {op_jz, "JZ", uses_imm},
+    {op_move_rr, "MOVE", uses_dst | uses_rhs},
+    {op_move_mr, "MOVE", uses_daddr | uses_rhs},
+    {op_move_rm, "MOVE", uses_dst | uses_imm},
+    {op_move_mm, "MOVE", uses_daddr | uses_imm},
+};
+
+// The form of `opcode`, or nullptr for a no-operation.
+constexpr const InstructionForm* instruction_form(std::uint32_t opcode) {
+    for (const InstructionForm& form : instruction_forms)
+        if (form.opcode == opcode) return &form;
+    return nullptr;
+}
+
 constexpr unsigned fields_used(std::uint32_t opcode) {
-    switch (opcode) {
-        case op_add: return uses_dst | uses_lhs | uses_rhs;
-        case op_addi: return uses_dst | uses_lhs | uses_imm;
-        case op_jz: return uses_imm;
-        case op_move_rr: return uses_dst | uses_rhs;
-        case op_move_mr: return uses_daddr | uses_rhs;
-        case op_move_rm: return uses_dst | uses_imm;
-        case op_move_mm: return uses_daddr | uses_imm;
-        default: return 0;
-    }
+    const InstructionForm* form = instruction_form(opcode);
+    return form != nullptr ? form->fields : 0;
 }
 
 // The word for `in.opcode` with the fields its form uses, each cut to its width;
@@ -122,6 +141,23 @@ inline constexpr int opcode_menu_addi = 1;
 inline constexpr int opcode_menu_jz = 2;
 inline constexpr int opcode_menu_move = 3;
 inline constexpr int opcode_menu_none = 4;
+
+namespace instruction_detail {
+constexpr bool same_text(const char* a, const char* b) {
+    while (*a != '\0' && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+}  // namespace instruction_detail
+
+// The menu names are the table's mnemonics, in opcode order.
+static_assert(instruction_detail::same_text(opcodes[opcode_menu_add],
+                                            instruction_forms[0].mnemonic));
+static_assert(instruction_detail::same_text(opcodes[opcode_menu_addi],
+                                            instruction_forms[1].mnemonic));
+static_assert(instruction_detail::same_text(opcodes[opcode_menu_jz],
+                                            instruction_forms[2].mnemonic));
+static_assert(instruction_detail::same_text(opcodes[opcode_menu_move],
+                                            instruction_forms[3].mnemonic));
 
 // ADD, ADDI and JZ stand at their own opcode; the four MOVE opcodes share one entry;
 // 3 and 8..15 are "???".

@@ -355,7 +355,9 @@ TEST_F(Isa4Command, OutsideBytesReachNoMessageUnescaped) {
     write(e + "ok.s", loop);
     write(e + ".data", "[0x00] = \x1b\n");
     write(e + ".sym", "\x1b 0x00\n");
-    write(e + ".hex", ":0100000000FF\n:01\x1b" "0\n");
+    write(e + ".hex",
+          ":0100000000FF\n:01\x1b"
+          "0\n");
     write(e + ".lgs", "v2.0 raw\n1 \x1b\n");
     write(e + ".lgw", "v2.0 raw\n1fffffff\x1b\n");
     write(e + ".exp", "r1 = 5\n");

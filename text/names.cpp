@@ -1,13 +1,11 @@
 #include "text/names.h"
 
-#include <algorithm>
 #include <cctype>
-#include <iterator>
 #include <string>
 
-namespace {
+#include "machine/instruction.h"
 
-const char* const mnemonics[] = {"ADD", "ADDI", "JZ", "MOVE"};
+namespace {
 
 std::string upper(std::string_view s) {
     std::string out(s);
@@ -27,7 +25,9 @@ std::optional<unsigned> register_number(std::string_view name) {
 
 bool is_mnemonic(std::string_view name) {
     const std::string u = upper(name);
-    return std::find(std::begin(mnemonics), std::end(mnemonics), u) != std::end(mnemonics);
+    for (const InstructionForm& form : instruction_forms)
+        if (u == form.mnemonic) return true;
+    return false;
 }
 
 bool is_reserved_name(std::string_view name) {

@@ -36,19 +36,23 @@ std::string jz_operand(unsigned imm, unsigned address, const SymbolTable* symbol
     return format("0x%02X", imm);
 }
 
-std::string text_of(const Instruction& in, unsigned address, const SymbolTable* symbols) {
+// The operands of a word of the form `in.opcode`, as the assembler reads them.
+std::string operands_of(const Instruction& in, unsigned address, const SymbolTable* symbols) {
     switch (in.opcode) {
-        case op_add: return "ADD " + reg(in.dst) + ", " + reg(in.lhs) + ", " + reg(in.rhs);
-        case op_addi:
-            return "ADDI " + reg(in.dst) + ", " + reg(in.lhs) + format(", 0x%02X", in.imm);
-        case op_jz: return "JZ " + jz_operand(in.imm, address, symbols);
-        case op_move_rr: return "MOVE " + reg(in.dst) + ", " + reg(in.rhs);
-        case op_move_mr: return "MOVE " + ram_address(in.daddr, symbols) + ", " + reg(in.rhs);
-        case op_move_rm: return "MOVE " + reg(in.dst) + ", " + ram_address(in.imm, symbols);
-        case op_move_mm:
-            return "MOVE " + ram_address(in.daddr, symbols) + ", " + ram_address(in.imm, symbols);
-        default: return "no operation";
+        case op_add: return reg(in.dst) + ", " + reg(in.lhs) + ", " + reg(in.rhs);
+        case op_addi: return reg(in.dst) + ", " + reg(in.lhs) + format(", 0x%02X", in.imm);
+        case op_jz: return jz_operand(in.imm, address, symbols);
+        case op_move_rr: return reg(in.dst) + ", " + reg(in.rhs);
+        case op_move_mr: return ram_address(in.daddr, symbols) + ", " + reg(in.rhs);
+        case op_move_rm: return reg(in.dst) + ", " + ram_address(in.imm, symbols);
+        default: return ram_address(in.daddr, symbols) + ", " + ram_address(in.imm, symbols);
     }
+}
+
+std::string text_of(const Instruction& in, unsigned address, const SymbolTable* symbols) {
+    const InstructionForm* form = instruction_form(in.opcode);
+    if (form == nullptr) return "no operation";
+    return std::string(form->mnemonic) + " " + operands_of(in, address, symbols);
 }
 
 // Words that runs of this many zeros or more are left out of a listing.
