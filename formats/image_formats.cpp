@@ -140,12 +140,8 @@ public:
     bool read(std::string_view text) {
         int line = 0;
         bool ended = false;
-        std::size_t start = 0;
-        while (start < text.size()) {
-            std::size_t end = text.find('\n', start);
-            if (end == std::string_view::npos) end = text.size();
-            const std::string_view record = trim(text.substr(start, end - start));
-            start = end + 1;
+        for (const std::string_view text_line : split_lines(text)) {
+            const std::string_view record = trim(text_line);
             ++line;
             if (record.empty()) continue;
             if (ended) return fail(line, "text after the end-of-file record");
@@ -298,12 +294,7 @@ bool decode_logisim(std::string_view text, MemoryKind kind, ImageContent& conten
                     Diagnostic& fault) {
     std::size_t address = 0;
     int line = 0;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view rest = text.substr(start, end - start);
-        start = end + 1;
+    for (std::string_view rest : split_lines(text)) {
         if (++line == 1) continue;  // the header, which detection has seen
         rest = rest.substr(0, rest.find('#'));
         while (!(rest = trim(rest)).empty()) {
