@@ -1,5 +1,5 @@
-// What every isa4 command shares at its edges: reading text inputs, numbers typed on the
-// command line, outputs that must not overwrite inputs, and tokens quoted in messages.
+// What every isa4 command shares at its edges: the exit codes, printing diagnostics,
+// reading text inputs, outputs that must not overwrite inputs, and checked output.
 //
 // Text inputs (sources, RAM data, expectation files ...) are read by the image loads'
 // rules: a regular file only, opened without blocking, every read checked, and at most

@@ -14,7 +14,7 @@
 //   .word 0x3ABCD, 7         raw words (up to 24 bits, as a ROM image holds them)
 //   .equ  count, 0x10        a named constant
 //
-// Operands are numbers (see source_text.h), names of labels or constants, and sums and
+// Operands are numbers (see text/source_text.h), names of labels or constants, and sums and
 // differences of them. Registers are r0..r9, ra..rf in either case; mnemonics and
 // directives too. Words that no statement places are 0.
 #pragma once
