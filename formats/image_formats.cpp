@@ -30,12 +30,6 @@ const char* memory_name(MemoryKind kind) {
     return kind == MemoryKind::rom ? "ROM" : "RAM";
 }
 
-std::string hex(const char* fmt, unsigned long v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, fmt, v);
-    return buf;
-}
-
 int hex_digit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -117,13 +111,13 @@ std::string encode_ihex(MemoryKind kind, const std::array<std::uint32_t, 256>& v
     for (std::size_t at = 0; at < image.size(); at += ihex_record_bytes) {
         const std::size_t n = std::min(ihex_record_bytes, image.size() - at);
         unsigned sum = static_cast<unsigned>(n + (at >> 8) + (at & 0xFF));
-        out += hex(":%02lX", n) + hex("%04lX", at) + "00";
+        out += printf_text(":%02lX", n) + printf_text("%04lX", at) + "00";
         for (std::size_t i = 0; i < n; ++i) {
             const auto b = static_cast<unsigned char>(image[at + i]);
             sum += b;
-            out += hex("%02lX", b);
+            out += printf_text("%02X", b);
         }
-        out += hex("%02lX\n", (0x100 - (sum & 0xFF)) & 0xFF);
+        out += printf_text("%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
     }
     return out + ":00000001FF\n";
 }
@@ -187,10 +181,10 @@ private:
         for (std::size_t i = 0; i + 1 < bytes.size(); ++i) sum += bytes[i];
         const unsigned expected = (0x100 - (sum & 0xFF)) & 0xFF;
         if (bytes.back() != expected)
-            return fail(line, "bad checksum " + hex("%02lX", bytes.back()) +
+            return fail(line, "bad checksum " + printf_text("%02X", bytes.back()) +
                                   " (the record's bytes "
                                   "give " +
-                                  hex("%02lX", expected) + ")");
+                                  printf_text("%02X", expected) + ")");
 
         const unsigned long address = bytes[1] << 8 | bytes[2];
         const unsigned type = bytes[3];
@@ -200,9 +194,9 @@ private:
                 for (unsigned i = 0; i < count; ++i) {
                     const unsigned long at = base_ + address + i;
                     if (at >= image_.size())
-                        return fail(line, "address " + hex("0x%04lX", at) + " is beyond the " +
-                                              std::to_string(image_.size()) + "-byte " +
-                                              memory_name(kind_) + " image");
+                        return fail(line, "address " + printf_text("0x%04lX", at) +
+                                              " is beyond the " + std::to_string(image_.size()) +
+                                              "-byte " + memory_name(kind_) + " image");
                     image_[at] = static_cast<unsigned char>(data[i]);
                     held_[at] = true;
                 }
@@ -221,8 +215,8 @@ private:
                 if (count != 4) return fail(line, "a start address record holds 4 bytes");
                 return true;
             default:
-                return fail(line,
-                            "unknown record type " + hex("%02lX", type) + " (expected 00 to 05)");
+                return fail(line, "unknown record type " + printf_text("%02X", type) +
+                                      " (expected 00 to 05)");
         }
     }
 };
@@ -250,10 +244,10 @@ std::string encode_logisim(MemoryKind kind, const std::array<std::uint32_t, 256>
         while (end < values.size() && values[end] == values[k]) ++end;
         const std::size_t run = end - k;
         if (run >= logisim_min_run) {
-            out += std::to_string(run) + "*" + hex("%lx", values[k]);
+            out += std::to_string(run) + "*" + printf_text("%x", values[k]);
             k = end;
         } else {
-            out += hex("%lx", values[k]);
+            out += printf_text("%x", values[k]);
             ++k;
         }
         ++on_line;
@@ -282,7 +276,7 @@ bool logisim_value(std::string_view digits, std::uint32_t max, std::uint32_t& va
         if (v > max) {
             problem = "value " + escape_for_message(digits.substr(0, 16)) +
                       (digits.size() > 16 ? "..." : "") + " is too wide (at most " +
-                      hex("%lx", max) + ")";
+                      printf_text("%x", max) + ")";
             return false;
         }
     }
@@ -330,7 +324,7 @@ bool decode_logisim(std::string_view text, MemoryKind kind, ImageContent& conten
             }
             if (address + count > 256) {
                 fault = Diagnostic{line, 0,
-                                   "more than 256 values: address " + hex("0x%02lX", 256) +
+                                   "more than 256 values: address " + printf_text("0x%02X", 256) +
                                        " is beyond the " + memory_name(kind)};
                 return false;
             }

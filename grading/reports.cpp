@@ -1,5 +1,7 @@
 #include "grading/reports.h"
 
+#include "text/message.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -27,12 +29,6 @@ std::size_t utf8_length(std::string_view s, std::size_t i) {
     }
     if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
     return n;
-}
-
-std::string format(const char* pattern, double value) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, pattern, value);
-    return buf;
 }
 
 std::string plural(unsigned n, const char* one, const char* many) {
@@ -264,7 +260,7 @@ std::string junit_report(const GradedBatch& batch) {
             program_seconds += r.seconds;
             cases += "    <testcase classname=\"" + classname + "\" name=\"" +
                      xml_escaped(printable(suite.cases[i].name)) + "\" time=\"" +
-                     format("%.6f", r.seconds) + "\"";
+                     printf_text("%.6f", r.seconds) + "\"";
             if (r.verdict == Verdict::pass) {
                 cases += "/>\n";
                 continue;
@@ -283,7 +279,7 @@ std::string junit_report(const GradedBatch& batch) {
         suites += "  <testsuite name=\"" + classname + "\" tests=\"" +
                   std::to_string(p.cases.size()) + "\" failures=\"" + std::to_string(failed) +
                   "\" errors=\"" + std::to_string(erred) + "\" skipped=\"0\" time=\"" +
-                  format("%.6f", program_seconds) + "\">\n" + cases + "  </testsuite>\n";
+                  printf_text("%.6f", program_seconds) + "\">\n" + cases + "  </testsuite>\n";
         tests += p.cases.size();
         failures += failed;
         errors += erred;
@@ -292,7 +288,7 @@ std::string junit_report(const GradedBatch& batch) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"" +
            xml_escaped(printable(batch.suite_path)) + "\" tests=\"" + std::to_string(tests) +
            "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
-           "\" time=\"" + format("%.6f", seconds) + "\">\n" + suites + "</testsuites>\n";
+           "\" time=\"" + printf_text("%.6f", seconds) + "\">\n" + suites + "</testsuites>\n";
 }
 
 std::string gradescope_report(const GradedBatch& batch, const ProgramResult& program) {

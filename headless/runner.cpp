@@ -4,14 +4,13 @@
 
 #include "machine/instruction.h"
 #include "machine/memory_text.h"
+#include "text/message.h"
 #include "toolchain/disassembler.h"
 
 namespace {
 
 std::string hex2(unsigned v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02X", v & 0xFF);
-    return buf;
+    return printf_text("%02X", v & 0xFF);
 }
 
 std::string change(const std::string& what, unsigned from, unsigned to) {

@@ -1,5 +1,8 @@
 #include "text/message.h"
 
+#include <cstdarg>
+#include <cstdio>
+
 namespace {
 
 // Longer tokens are cut: a message quotes enough to find the place, not a whole line.
@@ -30,6 +33,19 @@ std::string format_diagnostic(const std::string& file, const Diagnostic& d) {
 
 std::string format_diagnostic(const Diagnostic& d) {
     return format_diagnostic(d.file, d);
+}
+
+std::string printf_text(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int size = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+    if (size > 0) std::vsnprintf(out.data(), out.size() + 1, format, again);
+    va_end(again);
+    return out;
 }
 
 std::string escape_for_message(std::string_view text) {

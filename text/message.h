@@ -26,6 +26,10 @@ std::string format_diagnostic(const Diagnostic& d);
 // The same for a diagnostic about `file`, whatever its own `file`.
 std::string format_diagnostic(const std::string& file, const Diagnostic& d);
 
+// printf into a string, the compiler checking the arguments against the format: the one
+// formatter behind the hex and decimal texts of the isa4 layers ("0x%02X", "%05X" ...).
+std::string printf_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // A token for a message: cut to about 40 characters with "...", control and non-ASCII
 // bytes escaped (\x1b).
 std::string quote_for_message(std::string_view token);

@@ -58,9 +58,7 @@ std::string upper(std::string_view s) {
 }
 
 std::string hex2(std::int64_t v) {
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "0x%02llX", static_cast<long long>(v));
-    return buf;
+    return printf_text("0x%02llX", static_cast<long long>(v));
 }
 
 class Assembler {

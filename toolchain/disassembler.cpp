@@ -4,14 +4,9 @@
 #include <cstdio>
 
 #include "machine/instruction.h"
+#include "text/message.h"
 
 namespace {
-
-std::string format(const char* fmt, unsigned a, unsigned b = 0, unsigned c = 0) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, fmt, a, b, c);
-    return buf;
-}
 
 std::string reg(unsigned n) {
     return regs[n & 0xF];
@@ -21,7 +16,7 @@ std::string reg(unsigned n) {
 std::string ram_address(unsigned address, const SymbolTable* symbols) {
     if (symbols != nullptr)
         if (const NamedValue* n = symbols->constant_of(address)) return "[" + n->name + "]";
-    return format("[0x%02X]", address);
+    return printf_text("[0x%02X]", address);
 }
 
 // A JZ operand at `address`, by label where one fits: `JZ name` stores name - 1, and
@@ -33,14 +28,14 @@ std::string jz_operand(unsigned imm, unsigned address, const SymbolTable* symbol
         if (at != nullptr && (imm == address || next == nullptr)) return "@" + at->name;
         if (next != nullptr) return next->name;
     }
-    return format("0x%02X", imm);
+    return printf_text("0x%02X", imm);
 }
 
 // The operands of a word of the form `in.opcode`, as the assembler reads them.
 std::string operands_of(const Instruction& in, unsigned address, const SymbolTable* symbols) {
     switch (in.opcode) {
         case op_add: return reg(in.dst) + ", " + reg(in.lhs) + ", " + reg(in.rhs);
-        case op_addi: return reg(in.dst) + ", " + reg(in.lhs) + format(", 0x%02X", in.imm);
+        case op_addi: return reg(in.dst) + ", " + reg(in.lhs) + printf_text(", 0x%02X", in.imm);
         case op_jz: return jz_operand(in.imm, address, symbols);
         case op_move_rr: return reg(in.dst) + ", " + reg(in.rhs);
         case op_move_mr: return ram_address(in.daddr, symbols) + ", " + reg(in.rhs);
@@ -83,8 +78,8 @@ std::string disassemble(const Isa4::Rom& rom, bool every_word, const SymbolTable
         for (const NamedValue& n : symbols->names)
             if (!n.is_label || n.value > 255)
                 out += "        .equ " + n.name +
-                       (n.value < 0 ? format(", -0x%02X\n", static_cast<unsigned>(-n.value))
-                                    : format(", 0x%02X\n", static_cast<unsigned>(n.value)));
+                       (n.value < 0 ? printf_text(", -0x%02X\n", static_cast<unsigned>(-n.value))
+                                    : printf_text(", 0x%02X\n", static_cast<unsigned>(n.value)));
     bool need_org = false;
     int address = 0;
     while (address < 256) {
@@ -92,13 +87,13 @@ std::string disassemble(const Isa4::Rom& rom, bool every_word, const SymbolTable
             int end = address;
             while (end < 256 && rom[end] == 0 && !labelled(end)) ++end;
             if (end - address >= zero_run || end == 256) {
-                out += format("; %02X..%02X: 00000\n", address, end - 1);
+                out += printf_text("; %02X..%02X: 00000\n", address, end - 1);
                 address = end;
                 need_org = true;
                 continue;
             }
         }
-        if (need_org) out += format("        .org 0x%02X\n", address);
+        if (need_org) out += printf_text("        .org 0x%02X\n", address);
         need_org = false;
         // Labels as in a source: a short last one on the word's line, others above it.
         std::string line = "        ";
@@ -117,16 +112,16 @@ std::string disassemble(const Isa4::Rom& rom, bool every_word, const SymbolTable
         if (text) {
             line += *text;
         } else {
-            line += format(word > max_word ? ".word 0x%06X" : ".word 0x%05X", word);
+            line += printf_text(word > max_word ? ".word 0x%06X" : ".word 0x%05X", word);
         }
         if (line.size() < 36) line.resize(36, ' ');
-        line += format(word > max_word ? "; %02X: %06X" : "; %02X: %05X", address, word);
+        line += printf_text(word > max_word ? "; %02X: %06X" : "; %02X: %05X", address, word);
         if (!text) line += "  executes as " + executed_text(word, address, symbols);
         const Instruction in = decode_word(word);
         if (in.opcode == op_jz)
             line += in.imm == static_cast<std::uint32_t>(address)
                         ? "  halts when z is set"
-                        : format("  when taken, %02X runs next", (in.imm + 1) & 0xFF);
+                        : printf_text("  when taken, %02X runs next", (in.imm + 1) & 0xFF);
         out += line + "\n";
         ++address;
     }
