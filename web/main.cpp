@@ -14,6 +14,7 @@
 #include <imgui.h>
 #include <imgui_impl_opengl3.h>
 #include <imgui_impl_sdl.h>
+#include <sys/stat.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -97,10 +98,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvane_delete_file(const char* name
 
 // The page's report of a save that its storage refused: logged as a failed save.
 extern "C" EMSCRIPTEN_KEEPALIVE void kelvane_storage_refused(const char* path, const char* reason) {
-    web.log.add(storage_refused_message(path, reason));
+    const std::string line = storage_refused_message(path, reason);
+    web.log.add(line);
+    std::fprintf(stderr, "%s\n", line.c_str());  // the browser's console
 }
 
 int main(int, char**) {
+    // emscripten starts with a umask of 0777, under which a saved file could be read by
+    // no one: take the usual one.
+    umask(022);
+
     // --- SDL, the canvas and the WebGL 2 context ---
     // Keys go to SDL only while the canvas has the focus, so that the page's own buttons
     // and fields keep theirs.

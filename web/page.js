@@ -59,10 +59,13 @@ function fs() {
     return Module.FS;
 }
 
+// The name in the home folder of a path that the system calls hand over, absolute or
+// relative to the working directory; null for a path elsewhere.
 function inHome(path) {
+    if (typeof path !== 'string') return null;
+    if (!path.startsWith('/')) path = fs().cwd() + '/' + path.replace(/^(\.\/)+/, '');
     const prefix = HOME + '/';
-    if (typeof path !== 'string' || !path.startsWith(prefix)) return null;
-    return path.slice(prefix.length);
+    return path.startsWith(prefix) ? path.slice(prefix.length) : null;
 }
 
 function isRegularFile(path) {
@@ -137,8 +140,7 @@ function homeChanged(name) {
     });
 }
 
-// Notes the home folder's writes, renames and removals, whoever makes them. The system
-// calls hand these absolute paths.
+// Notes the home folder's writes, renames and removals, whoever makes them.
 function watchHome(FS) {
     const close = FS.close;
     FS.close = function (stream) {
