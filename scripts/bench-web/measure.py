@@ -86,6 +86,8 @@ def measure(name, folder, seconds, loads):
     raw = packed = 0
     for address in sorted(set(files)):
         path = urllib.parse.urlparse(address).path.lstrip("/") or "index.html"
+        if not (folder / path).is_file():
+            continue  # the browser's own asking for a favicon, answered 404
         data = (folder / path).read_bytes()
         raw += len(data)
         packed += len(gzip.compress(data, 9))
