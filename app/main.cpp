@@ -19,6 +19,7 @@
 
 #include "app/first_launch_layout.h"
 #include "app/frame.h"
+#include "app/frame_loop.h"
 #include "machine/cpu_stepper.h"
 #include "machine/isa4.h"
 #include "panels/logger.h"
@@ -115,7 +116,6 @@ int main(int, char**) {
     // --- Dear ImGui ---
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();
-    ImGuiIO& io = ImGui::GetIO();
     ImGui::StyleColorsDark();
     seed_first_launch_layout();  // only where there is no imgui.ini yet
     ImGui_ImplSDL2_InitForOpenGL(window, gl_context);
@@ -130,29 +130,12 @@ int main(int, char**) {
     CpuStepper cpu_stepper(1000, 1000);  // period and most credit per frame, in ms
 
     // --- Frame loop ---
+    const FrameBackends backends{ImGui_ImplOpenGL2_NewFrame, ImGui_ImplSDL2_NewFrame,
+                                 ImGui_ImplOpenGL2_RenderDrawData};
     bool quit_requested = false;
-    SDL_Event event;
     auto frame_start = std::chrono::steady_clock::now();
     while (!quit_requested) {
-        // Every pending event reaches the backend; a quit ends the loop after this frame.
-        while (SDL_PollEvent(&event)) {
-            ImGui_ImplSDL2_ProcessEvent(&event);
-            if (event.type == SDL_QUIT) quit_requested = true;
-        }
-
-        ImGui_ImplOpenGL2_NewFrame();
-        ImGui_ImplSDL2_NewFrame();
-        ImGui::NewFrame();
-
-        build_frame(shell, arch, log, cpu_stepper);
-
-        ImGui::Render();
-        glViewport(0, 0, static_cast<int>(io.DisplaySize.x), static_cast<int>(io.DisplaySize.y));
-        const ImVec4& c = shell.clear_color;
-        glClearColor(c.x, c.y, c.z, c.w);
-        glClear(GL_COLOR_BUFFER_BIT);
-        ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
-        SDL_GL_SwapWindow(window);
+        quit_requested = run_frame(backends, window, shell, arch, log, cpu_stepper);
         wait_out_frame(window, frame_start);
         frame_start = std::chrono::steady_clock::now();
     }

@@ -39,6 +39,17 @@ test=(
     dpkg-dev file fakeroot              # cpack -G DEB: dpkg-shlibdeps finds the dependencies
 )
 
+# The page for the browser (scripts/web.sh): emscripten, and dpkg-source, which unpacks
+# the SDL2 and Dear ImGui sources that apt-get source fetches.
+web=(
+    emscripten dpkg-dev python3
+)
+
+# Its tests and measurements in a real browser: Debian's Chromium, driven by Selenium.
+webtest=(
+    chromium chromium-driver python3-selenium
+)
+
 # The benchmarks (scripts/bench.sh); the ordinary build compiles them when it is there.
 bench=(
     libbenchmark-dev
@@ -59,9 +70,9 @@ list_only=false
 for arg in "$@"; do
     case "$arg" in
         --list) list_only=true ;;
-        build | run | test | bench | fuzz | logisim) purposes+=("$arg") ;;
+        build | run | test | bench | fuzz | logisim | web | webtest) purposes+=("$arg") ;;
         *)
-            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench] [fuzz] [logisim]" >&2
+            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench] [fuzz] [logisim] [web] [webtest]" >&2
             exit 2
             ;;
     esac

@@ -2,7 +2,8 @@
 # Installs what is missing, checks the formatting of the C++ sources, builds everything
 # with warnings as errors (the `test` preset) and runs every test: the whole suite (the
 # end-to-end tests start their own Xvfb), then everything but the end-to-end, install
-# and isa4-alone tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# and isa4-alone tests once more under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then the page for the browser (scripts/web.sh) in headless Chromium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -19,3 +20,8 @@ cmake --build build -j"$jobs"
 cmake --preset sanitize >/dev/null
 cmake --build build-sanitize -j"$jobs"
 (cd build-sanitize && ctest --output-on-failure -LE 'e2e|install' -E isa4_alone -j"$jobs")
+
+# The page for the browser, built by scripts/web.sh, in headless Chromium.
+scripts/deps.sh webtest
+scripts/web.sh
+/usr/bin/python3 tests/web/page_test.py build-web build-wasm/host/isa4 . build/artefacts
