@@ -39,6 +39,10 @@ std::string in_quotes(std::string_view token);
 // The same escapes without the cut, for file names: a name is shown whole.
 std::string escape_for_message(std::string_view text);
 
+// The length of the UTF-8 sequence at `s[i]`, 0 when it is not a valid one (overlong,
+// a surrogate, past U+10FFFF, or cut short).
+std::size_t utf8_length(std::string_view s, std::size_t i);
+
 // Standard output and error with every write checked. Once installed, std::cout and
 // std::cerr write through it: a failed write (a full disk, a closed pipe) is kept, later
 // writes to that stream are dropped, and `finish_output` reports it. SIGPIPE is ignored,

@@ -37,6 +37,11 @@ bool looks_like_source(const std::string& bytes) {
     return true;
 }
 
+bool reads_as_source(const std::string& bytes) {
+    // Intel HEX and Logisim images are text too: their first line tells them apart.
+    return detect_format(bytes) == ImageFormat::raw && looks_like_source(bytes);
+}
+
 namespace {
 
 // Reads and assembles (or loads) the program into `rom`; on failure fills `reasons`.
@@ -50,8 +55,7 @@ bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& progra
         program.failure = "cannot be read";
         return false;
     }
-    // Intel HEX and Logisim images are text too: their first line tells them apart.
-    if (detect_format(bytes) != ImageFormat::raw || !looks_like_source(bytes)) {
+    if (!reads_as_source(bytes)) {
         std::string error;
         if (!load_rom_any(path, rom, error)) {
             reasons.push_back(error);

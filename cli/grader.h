@@ -53,5 +53,9 @@ ProgramResult grade_program(const Suite& suite, const std::string& path);
 // image does, in the top byte of every word from ADD to MOVE (opcodes 0..7).
 bool looks_like_source(const std::string& bytes);
 
+// True when a program file is to be assembled rather than loaded as an image: it looks like
+// a source and its first line is neither Intel HEX nor Logisim's header.
+bool reads_as_source(const std::string& bytes);
+
 // "pass", "fail", "did not halt", "error": the result's name in every report.
 const char* verdict_name(Verdict v);

@@ -23,6 +23,7 @@
 #include "cli/runner.h"
 #include "cli/state_file.h"
 #include "cli/test_command.h"
+#include "cli/trace_command.h"
 #include "machine/image_file.h"
 
 namespace {
@@ -412,6 +413,8 @@ int run_command(int argc, char** argv) {
     convert_cmd->add_flag("--ram", convert_args.ram, "the images are RAM images (256 cells)");
     TestArgs test_args;
     CLI::App* test_cmd = add_test_command(app, test_args);
+    TraceArgs trace_args;
+    CLI::App* trace_cmd = add_trace_command(app, trace_args);
 
     try {
         app.parse(argc, argv);
@@ -428,6 +431,7 @@ int run_command(int argc, char** argv) {
     if (ram_cmd->parsed()) return run_ram(ram_args);
     if (convert_cmd->parsed()) return run_convert(convert_args);
     if (test_cmd->parsed()) return run_test(test_args);
+    if (trace_cmd->parsed()) return run_trace(trace_args);
     return run_run(run_args);
 }
 
