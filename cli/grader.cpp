@@ -67,6 +67,8 @@ bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& progra
     const Assembly assembly = assemble(bytes);
     if (assembly.ok()) {
         rom = assembly.rom;
+        program.source = bytes;
+        program.word_lines = assembly.word_lines;
         return true;
     }
     std::size_t errors = 0;
@@ -130,12 +132,11 @@ CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
 ProgramResult grade_program(const Suite& suite, const std::string& path) {
     ProgramResult program;
     program.path = path;
-    Isa4::Rom rom{};
-    program.graded = load_program(path, rom, program);
+    program.graded = load_program(path, program.rom, program);
     program.cases.reserve(suite.cases.size());
     for (const SuiteCase& c : suite.cases) {
         if (program.graded) {
-            program.cases.push_back(run_case(c, rom));
+            program.cases.push_back(run_case(c, program.rom));
         } else {
             CaseResult failed;
             failed.verdict = Verdict::error;

@@ -4,6 +4,7 @@
 // a run is always bounded by its case's step limit.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,10 +36,13 @@ struct CaseResult {
 
 struct ProgramResult {
     std::string path;
-    bool graded = false;               // read and assembled (or loaded)
-    std::string failure;               // else "does not assemble", "cannot be read" ...
-    std::vector<std::string> reasons;  // why not: the file's error or the assembler's messages
-    std::vector<CaseResult> cases;     // one per suite case, in suite order
+    bool graded = false;                // read and assembled (or loaded)
+    std::string failure;                // else "does not assemble", "cannot be read" ...
+    std::vector<std::string> reasons;   // why not: the file's error or the assembler's messages
+    std::vector<CaseResult> cases;      // one per suite case, in suite order
+    Isa4::Rom rom{};                    // what the cases ran, when graded
+    std::string source;                 // the program's text, when it was assembled
+    std::array<int, 256> word_lines{};  // the source line of each word, 0 for none
 
     unsigned passed() const;
     unsigned points() const;

@@ -20,12 +20,12 @@ StepDelta::Write written_by(const Isa4& before, std::uint8_t& index) {
     }
 }
 
-Recording record_run(const Isa4& machine, const RunLimits& limits) {
+Recording record_run(const Isa4& machine, const RunLimits& limits, std::uint64_t most) {
     Recording rec;
     rec.start = machine;
     rec.limit = limits.max_steps;
     RunLimits bounded = limits;
-    bounded.max_steps = std::min(limits.max_steps, max_recorded_steps);
+    bounded.max_steps = std::min({limits.max_steps, most, max_recorded_steps});
     rec.steps.reserve(
         static_cast<std::size_t>(std::min<std::uint64_t>(bounded.max_steps, 1u << 16)));
     Isa4 arch = machine;

@@ -34,8 +34,10 @@ struct Recording {
 };
 
 // Runs `machine` as it stands (reset by the caller) by the runner's rules, recording every
-// step. At most `max_recorded_steps` steps are run, whatever `limits` allows.
-Recording record_run(const Isa4& machine, const RunLimits& limits);
+// step. At most `most` steps are run (and never more than `max_recorded_steps`), whatever
+// `limits` allows; `limit` keeps the limit of `limits`.
+Recording record_run(const Isa4& machine, const RunLimits& limits,
+                     std::uint64_t most = max_recorded_steps);
 
 // What the word at pc + 1 of `before` writes when it executes (register or cell, not the
 // value).

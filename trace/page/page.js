@@ -494,7 +494,7 @@
       add(tr, "td", "", c.hidden ? "(hidden)" : c.name);
       add(tr, "td", "verdict-" + c.verdict.replace(/ /g, "-"), c.verdict);
       add(tr, "td", "", c.points + "/" + c.max);
-      add(tr, "td", "", c.hidden || c.steps === undefined ? "" : String(c.steps));
+      add(tr, "td", "", c.hidden || !data.graded ? "" : String(c.steps));
     }
     data.viewers = [];
     for (const c of data.cases) {
