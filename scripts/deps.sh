@@ -36,6 +36,8 @@ test=(
     binutils srecord                    # objcopy and srec_cat read converted images
     desktop-file-utils appstream man-db # the installed desktop entry, metainfo, man pages
     dpkg-dev file fakeroot              # cpack -G DEB: dpkg-shlibdeps finds the dependencies
+    chromium chromium-driver python3-selenium  # the trace pages in a headless browser
+    tidy                                # the pages' HTML
 )
 
 # The benchmarks (scripts/bench.sh); the ordinary build compiles them when it is there.

@@ -100,6 +100,7 @@
   }
 
   let active = null; // the viewer the keys move
+  const viewers = [];
 
   class Viewer {
     constructor(root, t, atEnd) {
@@ -469,7 +470,7 @@
 
   function showTrace() {
     setTitle("isa4 trace: " + data.title);
-    data.viewers = data.traces.map((t) => new Viewer(add(page, "section"), t, false));
+    for (const t of data.traces) viewers.push(new Viewer(add(page, "section"), t, false));
   }
 
   function problemText(p) {
@@ -496,12 +497,11 @@
       add(tr, "td", "", c.points + "/" + c.max);
       add(tr, "td", "", c.hidden || !data.graded ? "" : String(c.steps));
     }
-    data.viewers = [];
     for (const c of data.cases) {
       if (c.hidden || c.verdict === "pass" || !data.graded) continue;
       add(page, "h2", "", "Case " + c.number + ": " + c.name);
       add(page, "pre", "problems", c.problems.map(problemText).join("\n"));
-      if (c.trace >= 0) data.viewers.push(new Viewer(add(page, "section"), data.traces[c.trace], true));
+      if (c.trace >= 0) viewers.push(new Viewer(add(page, "section"), data.traces[c.trace], true));
     }
   }
 
@@ -555,5 +555,5 @@
   if (data.kind === "feedback") showFeedback();
   else if (data.kind === "class") showClass();
   else showTrace();
-  window.isa4Page = { data, ready: performance.now() - t0 };
+  window.isa4Page = { data, viewers, ready: performance.now() - t0 };
 })();
