@@ -7,7 +7,9 @@ breakpoints in both directions, the steps that wrote a cell, the highlight of th
 change and the end of the run. A feedback page must show nothing of a hidden case, and
 no page may make a request or log an error.
 
-Usage: trace_page_test.py ISA4 SOURCE_DIR
+Usage: trace_page_test.py ISA4 SOURCE_DIR [ARTEFACT_DIR]
+
+With ARTEFACT_DIR it leaves trace-page.png there, the screenshot docs/ holds.
 """
 import json
 import os
@@ -24,6 +26,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
 ISA4, SOURCE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+ARTEFACTS = os.path.abspath(sys.argv[3]) if len(sys.argv) > 3 else None
 failures = []
 
 
@@ -33,8 +36,8 @@ def check(ok, what):
         print("FAIL:", what)
 
 
-def isa4(*args, status=0):
-    r = subprocess.run([ISA4, *args], capture_output=True, text=True)
+def isa4(*args, status=0, cwd=None):
+    r = subprocess.run([ISA4, *args], capture_output=True, text=True, cwd=cwd)
     if r.returncode != status:
         sys.exit("isa4 %s: status %d, expected %d\n%s" % (" ".join(args), r.returncode, status, r.stderr))
     return r.stdout
@@ -195,6 +198,13 @@ def trace_page_checks(driver, work, states, writes):
     webdriver.ActionChains(driver).move_to_element_with_offset(strip, strip.size["width"] // 2 - 1, 0).click().perform()
     check(page.shown()["step"] == n, "a click at the strip's right edge goes to the end")
 
+    if ARTEFACTS:
+        os.makedirs(ARTEFACTS, exist_ok=True)
+        page.slide(writes["r3"][3])
+        page.line_of(0x05).click()
+        driver.set_window_size(1280, 960)
+        driver.save_screenshot(os.path.join(ARTEFACTS, "trace-page.png"))
+
 
 def feedback_checks(driver, work):
     suite = os.path.join(work, "secret.suite")
@@ -258,7 +268,7 @@ def main():
         rom, ram = os.path.join(work, "m.rom"), os.path.join(work, "m.ram")
         isa4("asm", os.path.join(examples, "multiply.s"), "-o", rom)
         isa4("ram", os.path.join(examples, "multiply.data"), "-o", ram)
-        isa4("trace", os.path.join(examples, "multiply.s"), "--ram", ram, "-o", os.path.join(work, "mul.html"))
+        isa4("trace", "examples/multiply.s", "--ram", ram, "-o", os.path.join(work, "mul.html"), cwd=SOURCE)
         states, writes = reference(rom, ram)
 
         home = os.path.join(work, "home")
