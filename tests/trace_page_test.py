@@ -24,6 +24,8 @@ from selenium.webdriver.chrome.options import Options
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.select import Select
+from selenium.webdriver.support.wait import WebDriverWait
 
 ISA4, SOURCE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 ARTEFACTS = os.path.abspath(sys.argv[3]) if len(sys.argv) > 3 else None
@@ -177,6 +179,12 @@ def trace_page_checks(driver, work, states, writes):
     page.line_of(0x02).click()  # cleared again: only 08 stops the run
     page.keys(Keys.HOME, Keys.SHIFT + Keys.ARROW_RIGHT)
     check(page.shown()["step"] == stop, "a cleared breakpoint no longer stops")
+    # Running forward at 1000 steps a second stops at the breakpoint too.
+    page.keys(Keys.HOME)
+    Select(page.root.find_element(By.TAG_NAME, "select")).select_by_value("1000")
+    page.button(">>").click()
+    WebDriverWait(driver, 5).until(lambda _: "on" not in page.button(">>").get_attribute("class"))
+    check(matches(page, states, "run forward")["step"] == stop, "running forward stops at the breakpoint")
 
     # "When": the steps that wrote [02] and r3, and the highlight of the last change.
     page.cell("[02]").click()
@@ -252,12 +260,13 @@ def hostile_name_checks(driver, work):
     name = "script><!--\u2028 <b>.s"
     source = os.path.join(folder, name)
     with open(source, "wb") as f:
-        f.write(b"; </script><img src=x onerror=alert(1)> \xff\xfe\n        ADDI r0, r0, 0\nend:    JZ @end\n")
+        f.write(b"; </script><img src=x onerror=alert(1)> </SCRIPT x <!--<script> \xff\xfe\x1b\n        ADDI r0, r0, 0\nend:    JZ @end\n")
     isa4("trace", source, "-o", os.path.join(work, "hostile.html"))
     page = Page(driver, os.path.join(work, "hostile.html"))
     check(driver.title == "isa4 trace: " + source.replace("\u2028", "\u2028"), "the title is the file name: %r" % driver.title)
     first = page.root.find_element(By.CSS_SELECTOR, ".line .text").text
-    check(first == "; </script><img src=x onerror=alert(1)> \\xff\\xfe", "the source line as text: %r" % first)
+    check(first == "; </script><img src=x onerror=alert(1)> </SCRIPT x <!--<script> \\xff\\xfe\\x1b",
+          "the source line as text: %r" % first)
     check(not driver.find_elements(By.CSS_SELECTOR, "img, b"), "markup from outside became elements")
 
 

@@ -434,13 +434,13 @@
         let k = this.cur;
         while (steps-- > 0) {
           k += dir;
-          if (k <= 0 || k >= this.run.n || this.breakpoints.has(this.run.next(k))) break;
+          if (k <= 0 || k >= this.run.n || this.breakpoints.has(this.run.next(k))) {
+            this.go(k);
+            this.halt();
+            return;
+          }
         }
         this.go(k);
-        if (this.cur <= 0 && dir < 0 || this.cur >= this.run.n && dir > 0 || this.breakpoints.has(this.run.next(this.cur)) && k !== this.cur - dir) {
-          this.halt();
-          return;
-        }
         this.playing = requestAnimationFrame(frame);
       };
       this.playing = requestAnimationFrame(frame);
