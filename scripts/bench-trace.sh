@@ -32,9 +32,8 @@ SOURCE
 
 /usr/bin/python3 - "$PWD/build-bench/isa4" "$work" <<'PYTHON'
 import os, statistics, subprocess, sys, time
-from selenium import webdriver
-from selenium.webdriver.chrome.options import Options
-from selenium.webdriver.chrome.service import Service
+sys.path.insert(0, "tests")
+from headless_chromium import start_chromium
 
 isa4, work = sys.argv[1], sys.argv[2]
 
@@ -46,13 +45,7 @@ def seconds(args, **kw):
         times.append(time.perf_counter() - start)
     return statistics.median(times)
 
-options = Options()
-options.binary_location = "/usr/bin/chromium"
-for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-            "--window-size=1280,1000", "--user-data-dir=" + os.path.join(work, "profile"),
-            "--proxy-server=127.0.0.1:9", "--host-resolver-rules=MAP * ~NOTFOUND"):
-    options.add_argument(arg)
-driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+driver = start_chromium(work)
 
 PAINT = """return performance.getEntriesByType("paint").map(e => e.startTime)[0] || 0;"""
 JUMPS = """

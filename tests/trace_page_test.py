@@ -20,12 +20,13 @@ import sys
 import tempfile
 
 from selenium import webdriver
-from selenium.webdriver.chrome.options import Options
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.select import Select
 from selenium.webdriver.support.wait import WebDriverWait
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from headless_chromium import start_chromium  # noqa: E402
 
 ISA4, SOURCE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 ARTEFACTS = os.path.abspath(sys.argv[3]) if len(sys.argv) > 3 else None
@@ -280,19 +281,7 @@ def main():
         isa4("trace", "examples/multiply.s", "--ram", ram, "-o", os.path.join(work, "mul.html"), cwd=SOURCE)
         states, writes = reference(rom, ram)
 
-        home = os.path.join(work, "home")
-        os.mkdir(home)
-        options = Options()
-        options.binary_location = "/usr/bin/chromium"
-        for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-                    "--window-size=1280,1000", "--user-data-dir=" + os.path.join(work, "profile"),
-                    # No network: every host unknown, every request through a closed port.
-                    "--proxy-server=127.0.0.1:9", "--host-resolver-rules=MAP * ~NOTFOUND"):
-            options.add_argument(arg)
-        options.set_capability("goog:loggingPrefs", {"performance": "ALL", "browser": "ALL"})
-        env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home, XDG_CACHE_HOME=home)
-        env.pop("DISPLAY", None)
-        driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver", env=env), options=options)
+        driver = start_chromium(work, logs=True)
         try:
             # What the browser fetched for itself before opening a page does not count.
             driver.get("about:blank")
