@@ -110,8 +110,17 @@ int run_test(const TestArgs& args) {
         page_names.push_back("index.html");
         const std::string folder =
             args.feedback.back() == '/' ? args.feedback : args.feedback + "/";
-        for (const std::string& name : page_names)
+        for (const std::string& name : page_names) {
             if (!output_clear_of_inputs(folder + name, inputs)) return exit_usage;
+            for (const Report& r : reports) {
+                if (r.path.empty() || (r.path != folder + name &&
+                                       !same_file(r.path.c_str(), (folder + name).c_str())))
+                    continue;
+                std::cerr << "isa4 test: error: " << r.option << " names the feedback page "
+                          << escape_for_message(folder + name) << "\n";
+                return exit_usage;
+            }
+        }
         page_names.pop_back();
     }
 

@@ -319,7 +319,10 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"printf 'MUL r1\\n' > b.s", "trace b.s -o x.html", 1,
                     "does not assemble; no page written"},
         HostileCase{"printf 'case a\\nexpect r1 = 1\\n' > s.suite && touch f",
-                    "test s.suite p.s --feedback f", 1, "cannot write the page"}));
+                    "test s.suite p.s --feedback f", 1, "cannot write the page"},
+        HostileCase{"printf 'case a\\nexpect r1 = 1\\n' > s.suite",
+                    "test s.suite p.s --feedback out --csv out/index.html", 2,
+                    "--csv names the feedback page out/index.html"}));
 
 }  // namespace
 
