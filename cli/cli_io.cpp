@@ -115,3 +115,32 @@ bool output_clear_of_inputs(const std::string& output, const std::vector<std::st
     }
     return true;
 }
+
+void complain(const std::string& file, const std::string& message) {
+    print_diagnostic(Diagnostic{0, 0, message, false, file});
+}
+
+bool report(const std::string& file, const std::vector<Diagnostic>& diagnostics) {
+    bool ok = true;
+    for (const Diagnostic& d : diagnostics) {
+        print_diagnostic(file, d);
+        ok = ok && d.warning;
+    }
+    return ok;
+}
+
+std::string address_check(const std::string& text) {
+    return parse_cli_number(text, 0, 255)
+               ? ""
+               : "expected an address 0..255 (decimal, 0x hex or 0b binary)";
+}
+
+std::string count_check(const std::string& text) {
+    return parse_cli_number(text, 0, UINT64_MAX)
+               ? ""
+               : "expected a count 0..18446744073709551615 (decimal, 0x hex or 0b binary)";
+}
+
+std::string name_check(const std::string& text) {
+    return text.empty() ? "a file name cannot be empty" : "";
+}

@@ -23,6 +23,18 @@ inline constexpr int exit_usage = 2;   // bad usage, or a suite with mistakes
 void print_diagnostic(const Diagnostic& d);
 void print_diagnostic(const std::string& file, const Diagnostic& d);
 
+// "FILE: error: MESSAGE" on standard error, through the one printer.
+void complain(const std::string& file, const std::string& message);
+
+// Prints the diagnostics of `file`; true when none of them is an error.
+bool report(const std::string& file, const std::vector<Diagnostic>& diagnostics);
+
+// The checks of the command line's values, for CLI11 validators: "" when `text` is good,
+// otherwise what was expected.
+std::string address_check(const std::string& text);  // an address 0..255
+std::string count_check(const std::string& text);    // a count 0..2^64-1
+std::string name_check(const std::string& text);     // a file name, never empty
+
 // Reads a text input by the rules above; on failure prints
 // "FILE: error: cannot read the file (REASON)" to stderr and returns nothing.
 std::optional<std::string> read_text_input(const std::string& path);

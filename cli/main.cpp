@@ -18,6 +18,7 @@
 
 #include "cli/cli_io.h"
 #include "cli/test_command.h"
+#include "cli/trace_command.h"
 #include "formats/image_formats.h"
 #include "headless/runner.h"
 #include "headless/state_file.h"
@@ -26,36 +27,6 @@
 #include "toolchain/disassembler.h"
 
 namespace {
-
-void complain(const std::string& file, const std::string& message) {
-    print_diagnostic(Diagnostic{0, 0, message, false, file});
-}
-
-// Prints the diagnostics; true when none of them is an error.
-bool report(const std::string& file, const std::vector<Diagnostic>& diagnostics) {
-    bool ok = true;
-    for (const Diagnostic& d : diagnostics) {
-        print_diagnostic(file, d);
-        ok = ok && d.warning;
-    }
-    return ok;
-}
-
-std::string address_check(const std::string& text) {
-    return parse_cli_number(text, 0, 255)
-               ? ""
-               : "expected an address 0..255 (decimal, 0x hex or 0b binary)";
-}
-
-std::string count_check(const std::string& text) {
-    return parse_cli_number(text, 0, UINT64_MAX)
-               ? ""
-               : "expected a count 0..18446744073709551615 (decimal, 0x hex or 0b binary)";
-}
-
-std::string name_check(const std::string& text) {
-    return text.empty() ? "a file name cannot be empty" : "";
-}
 
 // --- image formats and symbol files ---
 
@@ -404,6 +375,8 @@ int run_command(int argc, char** argv) {
     convert_cmd->add_flag("--ram", convert_args.ram, "the images are RAM images (256 cells)");
     TestArgs test_args;
     CLI::App* test_cmd = add_test_command(app, test_args);
+    TraceArgs trace_args;
+    CLI::App* trace_cmd = add_trace_command(app, trace_args);
 
     try {
         app.parse(argc, argv);
@@ -420,6 +393,7 @@ int run_command(int argc, char** argv) {
     if (ram_cmd->parsed()) return run_ram(ram_args);
     if (convert_cmd->parsed()) return run_convert(convert_args);
     if (test_cmd->parsed()) return run_test(test_args);
+    if (trace_cmd->parsed()) return run_trace(trace_args);
     return run_run(run_args);
 }
 

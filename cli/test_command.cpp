@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/cli_io.h"
+#include "cli/feedback.h"
 #include "grading/grader.h"
 #include "grading/reports.h"
 #include "grading/suite.h"
@@ -40,6 +41,15 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
                     "write Gradescope's results.json (one program only)")
         ->type_name("FILE");
     cmd->add_option("--csv", args.csv, "write a row per program and case")->type_name("FILE");
+    cmd->add_option("--feedback", args.feedback,
+                    "write a web page per program into DIR (hidden cases: verdict only), "
+                    "and index.html for the class")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return text.empty() ? "a folder name cannot be empty" : "";
+            },
+            "", ""))
+        ->type_name("DIR");
     cmd->footer(
         "Exit status: 0 every case of every program passes, 1 a case fails or a report "
         "cannot be written, 2 bad usage or a mistake in the suite.");
@@ -89,6 +99,26 @@ int run_test(const TestArgs& args) {
         }
     }
 
+    std::vector<std::string> page_names;
+    if (!args.feedback.empty()) {
+        page_names = feedback_page_names(args.programs);
+        page_names.push_back("index.html");
+        const std::string folder =
+            args.feedback.back() == '/' ? args.feedback : args.feedback + "/";
+        for (const std::string& name : page_names) {
+            if (!output_clear_of_inputs(folder + name, inputs)) return exit_usage;
+            for (const Report& r : reports) {
+                if (r.path.empty() || (r.path != folder + name &&
+                                       !same_file(r.path.c_str(), (folder + name).c_str())))
+                    continue;
+                std::cerr << "isa4 test: error: " << r.option << " names the feedback page "
+                          << escape_for_message(folder + name) << "\n";
+                return exit_usage;
+            }
+        }
+        page_names.pop_back();
+    }
+
     GradedBatch batch{suite, args.suite, {}};
     batch.programs.reserve(args.programs.size());
     bool all_pass = true;
@@ -108,5 +138,7 @@ int run_test(const TestArgs& args) {
             status = exit_failed;
         }
     }
+    if (!args.feedback.empty() && !write_feedback(args.feedback, page_names, batch))
+        status = exit_failed;
     return status;
 }

@@ -19,6 +19,7 @@ struct TestArgs {
     std::string junit;
     std::string gradescope;
     std::string csv;
+    std::string feedback;  // a folder for the web pages, one per program and index.html
 };
 
 CLI::App* add_test_command(CLI::App& app, TestArgs& args);

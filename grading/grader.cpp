@@ -38,6 +38,11 @@ bool looks_like_source(const std::string& bytes) {
     return true;
 }
 
+bool reads_as_source(const std::string& bytes) {
+    // Intel HEX and Logisim images are text too: their first line tells them apart.
+    return detect_format(bytes) == ImageFormat::raw && looks_like_source(bytes);
+}
+
 namespace {
 
 // Reads and assembles (or loads) the program into `rom`; on failure fills `reasons`.
@@ -51,8 +56,7 @@ bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& progra
         program.failure = "cannot be read";
         return false;
     }
-    // Intel HEX and Logisim images are text too: their first line tells them apart.
-    if (detect_format(bytes) != ImageFormat::raw || !looks_like_source(bytes)) {
+    if (!reads_as_source(bytes)) {
         ImageContent content;
         Diagnostic error;
         if (!decode_file_image(path, bytes, MemoryKind::rom, content, error)) {
@@ -66,6 +70,8 @@ bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& progra
     const Assembly assembly = assemble(bytes);
     if (assembly.ok()) {
         rom = assembly.rom;
+        program.source = bytes;
+        program.word_lines = assembly.word_lines;
         return true;
     }
     std::size_t errors = 0;
@@ -122,12 +128,11 @@ CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
 ProgramResult grade_program(const Suite& suite, const std::string& path) {
     ProgramResult program;
     program.path = path;
-    Isa4::Rom rom{};
-    program.graded = load_program(path, rom, program);
+    program.graded = load_program(path, program.rom, program);
     program.cases.reserve(suite.cases.size());
     for (const SuiteCase& c : suite.cases) {
         if (program.graded) {
-            program.cases.push_back(run_case(c, rom));
+            program.cases.push_back(run_case(c, program.rom));
         } else {
             CaseResult failed;
             failed.verdict = Verdict::error;

@@ -4,6 +4,7 @@
 // a run is always bounded by its case's step limit.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,10 +30,13 @@ struct CaseResult {
 
 struct ProgramResult {
     std::string path;
-    bool graded = false;               // read and assembled (or loaded)
-    std::string failure;               // else "does not assemble", "cannot be read" ...
-    std::vector<std::string> reasons;  // why not: the file's error or the assembler's messages
-    std::vector<CaseResult> cases;     // one per suite case, in suite order
+    bool graded = false;                // read and assembled (or loaded)
+    std::string failure;                // else "does not assemble", "cannot be read" ...
+    std::vector<std::string> reasons;   // why not: the file's error or the assembler's messages
+    std::vector<CaseResult> cases;      // one per suite case, in suite order
+    Isa4::Rom rom{};                    // what the cases ran, when graded
+    std::string source;                 // the program's text, when it was assembled
+    std::array<int, 256> word_lines{};  // the source line of each word, 0 for none
 
     unsigned passed() const;
     unsigned points() const;
@@ -46,6 +50,10 @@ ProgramResult grade_program(const Suite& suite, const std::string& path);
 // True when a program file reads as an assembly source: it holds no byte 00..08. A ROM
 // image does, in the top byte of every word from ADD to MOVE (opcodes 0..7).
 bool looks_like_source(const std::string& bytes);
+
+// True when a program file is to be assembled rather than loaded as an image: it looks like
+// a source and its first line is neither Intel HEX nor Logisim's header.
+bool reads_as_source(const std::string& bytes);
 
 // "pass", "fail", "did not halt", "error": the result's name in every report.
 const char* verdict_name(Verdict v);

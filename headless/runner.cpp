@@ -65,16 +65,24 @@ RunOutcome run_machine(Isa4& arch, const RunLimits& limits, std::string* trace,
 
 RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver& trace,
                        const SymbolTable* symbols) {
+    if (!trace) return watch_run(arch, limits, StepWatcher());
+    std::uint64_t step = 0;
+    return watch_run(arch, limits, [&](const Isa4& before, const Isa4& after, bool go_on) {
+        return trace(trace_line(++step, before, after, go_on, symbols));
+    });
+}
+
+RunOutcome watch_run(Isa4& arch, const RunLimits& limits, const StepWatcher& watch) {
     RunOutcome outcome;
     while (outcome.steps < limits.max_steps) {
         if (limits.breakpoints[static_cast<std::uint8_t>(arch.pc + 1)]) {
             outcome.reason = StopReason::breakpoint;
             return outcome;
         }
-        const Isa4 before = trace ? arch : Isa4{};
+        const Isa4 before = watch ? arch : Isa4{};
         const bool go_on = arch.step();
         outcome.steps++;
-        if (trace && !trace(trace_line(outcome.steps, before, arch, go_on, symbols))) {
+        if (watch && !watch(before, arch, go_on)) {
             outcome.cut_short = true;
             return outcome;
         }

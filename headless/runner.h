@@ -40,6 +40,12 @@ using TraceReceiver = std::function<bool(const std::string& line)>;
 RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver& trace_line,
                        const SymbolTable* symbols = nullptr);
 
+// The same, showing each step to `watch` with the machine before and after it and whether
+// it went on (false after a halting JZ), for callers that keep more than a line of text.
+// When it returns false, the run stops there with `cut_short` set.
+using StepWatcher = std::function<bool(const Isa4& before, const Isa4& after, bool go_on)>;
+RunOutcome watch_run(Isa4& arch, const RunLimits& limits, const StepWatcher& watch);
+
 // One line of a trace: step number, address, word, what it executes as, and what it
 // changed, e.g. "     3  02  20010  JZ 0x10                  jump: pc 02 -> 10, next 11".
 // With `symbols`, a labelled word's text starts with "name: ", JZ targets and RAM

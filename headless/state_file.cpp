@@ -169,7 +169,8 @@ CheckResult check_state(const StateFile& expected, const Isa4& arch) {
             }
             result.checked++;
             if (actual != e.values[i])
-                result.mismatches.push_back({e.line, e.column, what, e.values[i], actual});
+                result.mismatches.push_back({e.line, e.column, what, e.values[i], actual, e.target,
+                                             e.first + (e.target == StateEntry::ram ? i : 0)});
         }
     }
     return result;

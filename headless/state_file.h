@@ -48,6 +48,8 @@ struct Mismatch {
     std::string what;  // "r1", "[A0]", "pc", "z"
     unsigned expected = 0;
     unsigned actual = 0;
+    StateEntry::Target target = StateEntry::pc;
+    unsigned index = 0;  // the register number or RAM address
 };
 
 struct CheckResult {

@@ -37,6 +37,8 @@ test=(
     binutils srecord                    # objcopy and srec_cat read converted images
     desktop-file-utils appstream man-db # the installed desktop entry, metainfo, man pages
     dpkg-dev file fakeroot              # cpack -G DEB: dpkg-shlibdeps finds the dependencies
+    chromium chromium-driver python3-selenium  # the trace pages in a headless browser
+    tidy                                # the pages' HTML
 )
 
 # The page for the browser (scripts/web.sh): emscripten, and dpkg-source, which unpacks

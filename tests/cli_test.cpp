@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -309,7 +310,19 @@ INSTANTIATE_TEST_SUITE_P(
             "asm w.s -o x.rom", 1, "immediate g + 7 is out of range"},
         HostileCase{"printf 'ADDI r1, r0, \\033x\\n' > c.s", "asm c.s -o x.rom", 1, "\\x1b"},
         HostileCase{"mknod full c 1 7", "dis p.rom 2>stderr.txt >full; exit $? #", 1,
-                    "cannot write the output"}));
+                    "cannot write the output"},
+        HostileCase{"mkfifo f", "trace f -o x.html", 1, "(Not a regular file)"},
+        HostileCase{"true", "trace p.s -o p.s", 1, "same file as the input"},
+        HostileCase{"true", "trace p.s -o x.html --steps 1000001", 2, "at most that many"},
+        HostileCase{"mknod full c 1 7", "trace p.s -o full", 1,
+                    "full: error: cannot write the page (Not a regular file)"},
+        HostileCase{"printf 'MUL r1\\n' > b.s", "trace b.s -o x.html", 1,
+                    "does not assemble; no page written"},
+        HostileCase{"printf 'case a\\nexpect r1 = 1\\n' > s.suite && touch f",
+                    "test s.suite p.s --feedback f", 1, "cannot write the page"},
+        HostileCase{"printf 'case a\\nexpect r1 = 1\\n' > s.suite",
+                    "test s.suite p.s --feedback out --csv out/index.html", 2,
+                    "--csv names the feedback page out/index.html"}));
 
 }  // namespace
 
@@ -404,4 +417,33 @@ TEST_F(Isa4Command, OutsideBytesReachNoMessageUnescaped) {
             }
         }
     }
+}
+
+// A trace page holds one delta per step and says how the run ended; the feedback pages are
+// named after their programs, none over another or over index.html.
+TEST_F(Isa4Command, TracePagesAndFeedbackPageNames) {
+    write("loop.s", "top: ADDI r1, r1, 1\n ADDI r0, r0, 0\n JZ top\n");
+    Result r = isa4("trace loop.s -o loop.html --steps 30");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "loop.html: 30 steps; the run reaches the step limit\n");
+    const std::string page = read("loop.html");
+    EXPECT_NE(page.find("content=\"default-src 'none';"), std::string::npos);
+    const std::size_t deltas = page.find("\"deltas\":[");
+    ASSERT_NE(deltas, std::string::npos);
+    const std::string list = page.substr(deltas, page.find(']', deltas) - deltas);
+    EXPECT_EQ(std::count(list.begin(), list.end(), ','), 29) << list;
+    EXPECT_NE(page.find("\"reason\":\"step_limit\",\"limit\":30"), std::string::npos);
+
+    write("s.suite", "case one\nexpect r1 = 1\n");
+    ASSERT_EQ(std::system(("cd '" + dir + "' && mkdir a b && cp loop.s a/multiply.s && " +
+                           "cp loop.s b/multiply.s && cp loop.s index && cp loop.s 'x y.s' && " +
+                           "cp loop.s X_Y.s && cp loop.s .hidden.s")
+                              .c_str()),
+              0);
+    r = isa4("test s.suite a/multiply.s b/multiply.s index 'x y.s' X_Y.s .hidden.s --feedback out");
+    EXPECT_EQ(r.status, 1) << r.err;
+    for (const char* name : {"a-multiply.s.html", "b-multiply.s.html", "index-2.html", "x_y.s.html",
+                             "X_Y.s-2.html", "_hidden.s.html", "index.html"})
+        EXPECT_NE(read(std::string("out/") + name).find("<!DOCTYPE html>"), std::string::npos)
+            << name;
 }

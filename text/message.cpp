@@ -64,3 +64,26 @@ std::string quote_for_message(std::string_view token) {
 std::string in_quotes(std::string_view token) {
     return "'" + quote_for_message(token) + "'";
 }
+
+std::size_t utf8_length(std::string_view s, std::size_t i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    std::size_t n = 0;
+    unsigned min = 0;
+    if (b >= 0xC2 && b <= 0xDF)
+        n = 2, min = 0x80;
+    else if (b >= 0xE0 && b <= 0xEF)
+        n = 3, min = 0x800;
+    else if (b >= 0xF0 && b <= 0xF4)
+        n = 4, min = 0x10000;
+    else
+        return 0;
+    if (i + n > s.size()) return 0;
+    unsigned code = b & (0x3F >> (n - 1));
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (c & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return n;
+}

@@ -39,3 +39,7 @@ std::string in_quotes(std::string_view token);
 
 // The same escapes without the cut, for file names: a name is shown whole.
 std::string escape_for_message(std::string_view text);
+
+// The length of the UTF-8 sequence at `s[i]`, 0 when it is not a valid one (overlong,
+// a surrogate, past U+10FFFF, or cut short).
+std::size_t utf8_length(std::string_view s, std::size_t i);

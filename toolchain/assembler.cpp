@@ -80,7 +80,6 @@ private:
     std::vector<Statement> statements_;
     std::map<std::string, Symbol> symbols_;  // by lower-case name
     int location_ = 0;
-    int placed_by_[256] = {};  // the line that placed each word, 0 for none
     bool overflow_reported_ = false;
 
     void error(int line, int column, std::string message) {
@@ -215,12 +214,12 @@ private:
             overflow_reported_ = true;
             return;
         }
-        if (placed_by_[location_] != 0) {
+        if (out_.word_lines[location_] != 0) {
             error(s.line, s.column,
                   "address " + hex2(location_) + " already holds the word from line " +
-                      std::to_string(placed_by_[location_]) + " (overlapping .org)");
+                      std::to_string(out_.word_lines[location_]) + " (overlapping .org)");
         } else {
-            placed_by_[location_] = s.line;
+            out_.word_lines[location_] = s.line;
             s.address = location_;
             statements_.push_back(std::move(s));
             out_.words++;

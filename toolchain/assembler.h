@@ -19,6 +19,7 @@
 // directives too. Words that no statement places are 0.
 #pragma once
 
+#include <array>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,7 @@ struct Assembly {
     std::vector<Diagnostic> diagnostics;  // errors and warnings, in line order
     int words = 0;                        // statements that placed a word
     SymbolTable symbols;                  // the labels and .equ constants, as written
+    std::array<int, 256> word_lines{};    // the source line that placed each word, 0 for none
 
     bool ok() const {
         for (const Diagnostic& d : diagnostics)
