@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -265,16 +266,24 @@ TEST_F(Isa4Command, SymbolsNameLabelsInListingsAndTracesAndTheListingReassembles
 namespace {
 
 struct HostileCase {
+    const char* name;   // the test's name, after the suite's
     const char* setup;  // shell run in the scratch directory first
     const char* args;
     int status;
     const char* message;  // part of stderr
 };
 
+// How GoogleTest shows a case in its messages.
+void PrintTo(const HostileCase& c, std::ostream* out) {
+    *out << c.name << ": isa4 " << c.args;
+}
+
 class Isa4Hostile : public Isa4Command, public ::testing::WithParamInterface<HostileCase> {};
 
 TEST_P(Isa4Hostile, FailsAtOnceWithAClearMessage) {
     const HostileCase& c = GetParam();
+    if (std::string(c.setup).rfind("mknod ", 0) == 0 && geteuid() != 0)
+        GTEST_SKIP() << "needs root to make a device node of its own";
     write("p.s", "ADDI r1, r0, 1\nh: JZ h\n");
     write("d.txt", "[0] = 1\n");
     ASSERT_EQ(std::system(("cd '" + dir + "' && " + c.setup).c_str()), 0);
@@ -287,29 +296,37 @@ TEST_P(Isa4Hostile, FailsAtOnceWithAClearMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Rules, Isa4Hostile,
     ::testing::Values(
-        HostileCase{"mkfifo f", "asm f -o x.rom", 1,
+        HostileCase{"FifoAsSource", "mkfifo f", "asm f -o x.rom", 1,
                     "f: error: cannot read the file (Not a regular file)"},
-        HostileCase{"mknod z c 1 5", "ram z -o x.ram", 1, "(Not a regular file)"},
-        HostileCase{"mkdir e", "run p.rom --expect e", 1, "(Is a directory)"},
-        HostileCase{"truncate -s 5M big.s", "asm big.s -o x.rom", 1, "File too large"},
-        HostileCase{"true", "run p.rom --expect ''", 2, "empty"},
-        HostileCase{"true", "asm '' -o x.rom", 2, "empty"},
-        HostileCase{"true", "run p.rom --steps -1", 2, "count"},
-        HostileCase{"true", "run p.rom --steps 99999999999999999999", 2, "count"},
-        HostileCase{"true", "run p.rom --steps ''", 2, "count"},
-        HostileCase{"true", "run p.rom --break 256", 2, "address"},
-        HostileCase{"touch empty.expect", "run p.rom --expect empty.expect", 1,
-                    "no expected values"},
-        HostileCase{"true", "asm p.s -o p.s", 1, "same file as the input"},
-        HostileCase{"ln -s p.rom link.rom", "run p.rom --save-ram link.rom", 1, "same file"},
-        HostileCase{"printf 'ADDI r1, r0, 99999999999999999999\\n' > n.s", "asm n.s -o x.rom", 1,
-                    "immediate 99999999999999999999 is out of range"},
+        HostileCase{"DeviceAsRamData", "mknod z c 1 5", "ram z -o x.ram", 1,
+                    "(Not a regular file)"},
+        HostileCase{"DirectoryAsExpectations", "mkdir e", "run p.rom --expect e", 1,
+                    "(Is a directory)"},
+        HostileCase{"SourceOver4MiB", "truncate -s 5M big.s", "asm big.s -o x.rom", 1,
+                    "File too large"},
+        HostileCase{"EmptyExpectationsName", "true", "run p.rom --expect ''", 2, "empty"},
+        HostileCase{"EmptySourceName", "true", "asm '' -o x.rom", 2, "empty"},
+        HostileCase{"NegativeSteps", "true", "run p.rom --steps -1", 2, "count"},
+        HostileCase{"StepsPast64Bits", "true", "run p.rom --steps 99999999999999999999", 2,
+                    "count"},
+        HostileCase{"EmptySteps", "true", "run p.rom --steps ''", 2, "count"},
+        HostileCase{"BreakPastFF", "true", "run p.rom --break 256", 2, "address"},
+        HostileCase{"ExpectationsNamingNothing", "touch empty.expect",
+                    "run p.rom --expect empty.expect", 1, "no expected values"},
+        HostileCase{"OutputOverInput", "true", "asm p.s -o p.s", 1, "same file as the input"},
+        HostileCase{"OutputLinkedToInput", "ln -s p.rom link.rom", "run p.rom --save-ram link.rom",
+                    1, "same file"},
+        HostileCase{"ImmediatePast64Bits", "printf 'ADDI r1, r0, 99999999999999999999\\n' > n.s",
+                    "asm n.s -o x.rom", 1, "immediate 99999999999999999999 is out of range"},
         HostileCase{
+            "SumPast64Bits",
             "printf '.equ a, 0x4000000000000000\\n.equ g, a + a\\nADDI r1, r0, g + 7\\n' > w.s",
             "asm w.s -o x.rom", 1, "immediate g + 7 is out of range"},
-        HostileCase{"printf 'ADDI r1, r0, \\033x\\n' > c.s", "asm c.s -o x.rom", 1, "\\x1b"},
-        HostileCase{"mknod full c 1 7", "dis p.rom 2>stderr.txt >full; exit $? #", 1,
-                    "cannot write the output"}));
+        HostileCase{"ControlByteInSource", "printf 'ADDI r1, r0, \\033x\\n' > c.s",
+                    "asm c.s -o x.rom", 1, "\\x1b"},
+        HostileCase{"FullStandardOutput", "mknod full c 1 7",
+                    "dis p.rom 2>stderr.txt >full; exit $? #", 1, "cannot write the output"}),
+    [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
 
 }  // namespace
 
