@@ -32,6 +32,31 @@ int start_up_failed(const char* reason = SDL_GetError()) {
     return -1;
 }
 
+bool is_set(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+// SDL's Wayland driver asks libwayland-client for a compositor, and that library prints
+// a line of its own on standard error when XDG_RUNTIME_DIR is not an absolute path. With
+// neither that nor WAYLAND_DISPLAY or WAYLAND_SOCKET no compositor can be reached, so SDL
+// is left to try its other drivers, in its own order, and the start-up error line stays
+// the only output. Drivers the user chose in SDL_VIDEODRIVER are left alone.
+void skip_unreachable_wayland() {
+    const char* runtime_dir = std::getenv("XDG_RUNTIME_DIR");
+    if (is_set("SDL_VIDEODRIVER") || is_set("WAYLAND_DISPLAY") || is_set("WAYLAND_SOCKET") ||
+        (runtime_dir != nullptr && runtime_dir[0] == '/'))
+        return;
+    std::string drivers;
+    for (int k = 0; k < SDL_GetNumVideoDrivers(); ++k) {
+        const char* driver = SDL_GetVideoDriver(k);
+        if (driver == nullptr || SDL_strcasecmp(driver, "wayland") == 0) continue;
+        if (!drivers.empty()) drivers += ',';
+        drivers += driver;
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+}
+
 // Where it finds no display, SDL settles on a video driver that shows no window
 // ("offscreen", "dummy" or "evdev") and reports success; the workbench would then run
 // unseen. Unless SDL_VIDEODRIVER asked for the driver, that is a failed start: the reason
@@ -41,13 +66,12 @@ std::string no_display_reason() {
     const bool shows_windows = driver != nullptr && SDL_strcasecmp(driver, "offscreen") != 0 &&
                                SDL_strcasecmp(driver, "dummy") != 0 &&
                                SDL_strcasecmp(driver, "evdev") != 0;
-    const char* chosen = SDL_GetHint(SDL_HINT_VIDEODRIVER);
-    if (shows_windows || (chosen != nullptr && *chosen != '\0')) return "";
+    if (shows_windows || is_set("SDL_VIDEODRIVER")) return "";
 
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const bool has_x11 = x11 != nullptr && *x11 != '\0';
-    const bool has_wayland = wayland != nullptr && *wayland != '\0';
+    const bool has_x11 = is_set("DISPLAY");
+    const bool has_wayland = is_set("WAYLAND_DISPLAY");
     if (!has_x11 && !has_wayland)
         return "no display found: DISPLAY and WAYLAND_DISPLAY are not set";
     std::string reason = "no display found: cannot open";
@@ -81,6 +105,7 @@ void wait_out_frame(SDL_Window* window, std::chrono::steady_clock::time_point fr
 
 int main(int, char**) {
     // --- SDL, the window and the OpenGL context ---
+    skip_unreachable_wayland();
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER) != 0)
         return start_up_failed();
     if (const std::string reason = no_display_reason(); !reason.empty()) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -266,16 +267,24 @@ TEST_F(Isa4Command, SymbolsNameLabelsInListingsAndTracesAndTheListingReassembles
 namespace {
 
 struct HostileCase {
+    const char* name;   // the test's name, after the suite's
     const char* setup;  // shell run in the scratch directory first
     const char* args;
     int status;
     const char* message;  // part of stderr
 };
 
+// How GoogleTest shows a case in its messages.
+void PrintTo(const HostileCase& c, std::ostream* out) {
+    *out << c.name << ": isa4 " << c.args;
+}
+
 class Isa4Hostile : public Isa4Command, public ::testing::WithParamInterface<HostileCase> {};
 
 TEST_P(Isa4Hostile, FailsAtOnceWithAClearMessage) {
     const HostileCase& c = GetParam();
+    if (std::string(c.setup).rfind("mknod ", 0) == 0 && geteuid() != 0)
+        GTEST_SKIP() << "needs root to make a device node of its own";
     write("p.s", "ADDI r1, r0, 1\nh: JZ h\n");
     write("d.txt", "[0] = 1\n");
     ASSERT_EQ(std::system(("cd '" + dir + "' && " + c.setup).c_str()), 0);
@@ -288,41 +297,51 @@ TEST_P(Isa4Hostile, FailsAtOnceWithAClearMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Rules, Isa4Hostile,
     ::testing::Values(
-        HostileCase{"mkfifo f", "asm f -o x.rom", 1,
+        HostileCase{"FifoAsSource", "mkfifo f", "asm f -o x.rom", 1,
                     "f: error: cannot read the file (Not a regular file)"},
-        HostileCase{"mknod z c 1 5", "ram z -o x.ram", 1, "(Not a regular file)"},
-        HostileCase{"mkdir e", "run p.rom --expect e", 1, "(Is a directory)"},
-        HostileCase{"truncate -s 5M big.s", "asm big.s -o x.rom", 1, "File too large"},
-        HostileCase{"true", "run p.rom --expect ''", 2, "empty"},
-        HostileCase{"true", "asm '' -o x.rom", 2, "empty"},
-        HostileCase{"true", "run p.rom --steps -1", 2, "count"},
-        HostileCase{"true", "run p.rom --steps 99999999999999999999", 2, "count"},
-        HostileCase{"true", "run p.rom --steps ''", 2, "count"},
-        HostileCase{"true", "run p.rom --break 256", 2, "address"},
-        HostileCase{"touch empty.expect", "run p.rom --expect empty.expect", 1,
-                    "no expected values"},
-        HostileCase{"true", "asm p.s -o p.s", 1, "same file as the input"},
-        HostileCase{"ln -s p.rom link.rom", "run p.rom --save-ram link.rom", 1, "same file"},
-        HostileCase{"printf 'ADDI r1, r0, 99999999999999999999\\n' > n.s", "asm n.s -o x.rom", 1,
-                    "immediate 99999999999999999999 is out of range"},
+        HostileCase{"DeviceAsRamData", "mknod z c 1 5", "ram z -o x.ram", 1,
+                    "(Not a regular file)"},
+        HostileCase{"DirectoryAsExpectations", "mkdir e", "run p.rom --expect e", 1,
+                    "(Is a directory)"},
+        HostileCase{"SourceOver4MiB", "truncate -s 5M big.s", "asm big.s -o x.rom", 1,
+                    "File too large"},
+        HostileCase{"EmptyExpectationsName", "true", "run p.rom --expect ''", 2, "empty"},
+        HostileCase{"EmptySourceName", "true", "asm '' -o x.rom", 2, "empty"},
+        HostileCase{"NegativeSteps", "true", "run p.rom --steps -1", 2, "count"},
+        HostileCase{"StepsPast64Bits", "true", "run p.rom --steps 99999999999999999999", 2,
+                    "count"},
+        HostileCase{"EmptySteps", "true", "run p.rom --steps ''", 2, "count"},
+        HostileCase{"BreakPastFF", "true", "run p.rom --break 256", 2, "address"},
+        HostileCase{"ExpectationsNamingNothing", "touch empty.expect",
+                    "run p.rom --expect empty.expect", 1, "no expected values"},
+        HostileCase{"OutputOverInput", "true", "asm p.s -o p.s", 1, "same file as the input"},
+        HostileCase{"OutputLinkedToInput", "ln -s p.rom link.rom", "run p.rom --save-ram link.rom",
+                    1, "same file"},
+        HostileCase{"ImmediatePast64Bits", "printf 'ADDI r1, r0, 99999999999999999999\\n' > n.s",
+                    "asm n.s -o x.rom", 1, "immediate 99999999999999999999 is out of range"},
         HostileCase{
+            "SumPast64Bits",
             "printf '.equ a, 0x4000000000000000\\n.equ g, a + a\\nADDI r1, r0, g + 7\\n' > w.s",
             "asm w.s -o x.rom", 1, "immediate g + 7 is out of range"},
-        HostileCase{"printf 'ADDI r1, r0, \\033x\\n' > c.s", "asm c.s -o x.rom", 1, "\\x1b"},
-        HostileCase{"mknod full c 1 7", "dis p.rom 2>stderr.txt >full; exit $? #", 1,
-                    "cannot write the output"},
-        HostileCase{"mkfifo f", "trace f -o x.html", 1, "(Not a regular file)"},
-        HostileCase{"true", "trace p.s -o p.s", 1, "same file as the input"},
-        HostileCase{"true", "trace p.s -o x.html --steps 1000001", 2, "at most that many"},
-        HostileCase{"mknod full c 1 7", "trace p.s -o full", 1,
+        HostileCase{"ControlByteInSource", "printf 'ADDI r1, r0, \\033x\\n' > c.s",
+                    "asm c.s -o x.rom", 1, "\\x1b"},
+        HostileCase{"FullStandardOutput", "mknod full c 1 7",
+                    "dis p.rom 2>stderr.txt >full; exit $? #", 1, "cannot write the output"},
+        HostileCase{"FifoAsTraceProgram", "mkfifo f", "trace f -o x.html", 1,
+                    "(Not a regular file)"},
+        HostileCase{"TraceOntoItsProgram", "true", "trace p.s -o p.s", 1, "same file as the input"},
+        HostileCase{"TraceStepsPastThePage", "true", "trace p.s -o x.html --steps 1000001", 2,
+                    "at most that many"},
+        HostileCase{"TraceOntoDevice", "mknod full c 1 7", "trace p.s -o full", 1,
                     "full: error: cannot write the page (Not a regular file)"},
-        HostileCase{"printf 'MUL r1\\n' > b.s", "trace b.s -o x.html", 1,
+        HostileCase{"TraceOfBrokenSource", "printf 'MUL r1\\n' > b.s", "trace b.s -o x.html", 1,
                     "does not assemble; no page written"},
-        HostileCase{"printf 'case a\\nexpect r1 = 1\\n' > s.suite && touch f",
+        HostileCase{"FeedbackOntoFile", "printf 'case a\\nexpect r1 = 1\\n' > s.suite && touch f",
                     "test s.suite p.s --feedback f", 1, "cannot write the page"},
-        HostileCase{"printf 'case a\\nexpect r1 = 1\\n' > s.suite",
+        HostileCase{"ReportOntoFeedbackPage", "printf 'case a\\nexpect r1 = 1\\n' > s.suite",
                     "test s.suite p.s --feedback out --csv out/index.html", 2,
-                    "--csv names the feedback page out/index.html"}));
+                    "--csv names the feedback page out/index.html"}),
+    [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -64,6 +65,12 @@ inline Bytes counting_bytes(std::size_t n, unsigned first = 1) {
     Bytes bytes(n);
     for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<unsigned char>(first + i);
     return bytes;
+}
+
+// A character device node of the test's own, so that no test aims at the system's nodes
+// (a faulty save renames over what it is given). Only root may make one.
+inline bool make_device_node(const std::string& path, unsigned major, unsigned minor) {
+    return mknod(path.c_str(), S_IFCHR | 0666, makedev(major, minor)) == 0;
 }
 
 inline mode_t permission_bits(const std::string& path) {

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/e2e/workbench_window.h"
 
@@ -54,21 +55,40 @@ TEST(StartUp, AVideoDriverThatDoesNotExistGivesOneErrorLine) {
 }  // namespace
 
 // Where there is no display SDL settles on a driver that shows no window; unless the user
-// chose it, that ends the start-up with one line. Chosen, the workbench runs.
+// chose it, that ends the start-up with one line, the only output on either stream, also
+// where XDG_RUNTIME_DIR is not set (chroots, containers). Chosen, the workbench runs.
 TEST(StartUp, NoDisplayGivesOneErrorLineUnlessAWindowlessDriverWasChosen) {
     ScratchDir scratch;
-    const Env no_display{
-        {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"XDG_CACHE_HOME", scratch.path("cache")}};
-    Env unchosen = no_display;
-    unchosen.emplace_back("SDL_VIDEODRIVER", "");
-    Process failing({KELVANE_BINARY}, unchosen, scratch.dir());
-    EXPECT_EQ(failing.wait(5s), 255);
-    EXPECT_EQ(failing.output(),
-              "Error: no display found: DISPLAY and WAYLAND_DISPLAY are not set\n");
+    struct Case {
+        const char* display;
+        bool runtime_dir;
+        std::string output;
+    } cases[] = {
+        {"", false, "Error: no display found: DISPLAY and WAYLAND_DISPLAY are not set\n"},
+        {"", true, "Error: no display found: DISPLAY and WAYLAND_DISPLAY are not set\n"},
+        {":65000", false, "Error: no display found: cannot open X display :65000\n"},
+        {":65000", true, "Error: no display found: cannot open X display :65000\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("DISPLAY=") + c.display +
+                     (c.runtime_dir ? ", XDG_RUNTIME_DIR set" : ", no XDG_RUNTIME_DIR"));
+        // Both streams into the one that Process reads, in the order they were written.
+        std::vector<std::string> argv{"env", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER"};
+        if (!c.runtime_dir) argv.insert(argv.end(), {"-u", "XDG_RUNTIME_DIR"});
+        argv.insert(argv.end(), {"sh", "-c", "exec \"$0\" 2>&1", KELVANE_BINARY});
+        Env env{{"DISPLAY", c.display}, {"XDG_CACHE_HOME", scratch.path("cache")}};
+        if (c.runtime_dir) env.emplace_back("XDG_RUNTIME_DIR", scratch.dir());
+        Process failing(argv, env, scratch.dir());
+        EXPECT_EQ(failing.wait(5s), 255);
+        EXPECT_EQ(failing.output(), c.output);
+    }
 
-    Env chosen = no_display;
-    chosen.emplace_back("SDL_VIDEODRIVER", "offscreen");
-    Process running({KELVANE_BINARY}, chosen, scratch.dir());
+    Process running({KELVANE_BINARY},
+                    {{"DISPLAY", ""},
+                     {"WAYLAND_DISPLAY", ""},
+                     {"XDG_CACHE_HOME", scratch.path("cache")},
+                     {"SDL_VIDEODRIVER", "offscreen"}},
+                    scratch.dir());
     std::this_thread::sleep_for(2s);
     ASSERT_TRUE(running.running()) << running.output();
     running.signal(SIGTERM);
