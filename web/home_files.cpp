@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "toolchain/assembler.h"
+#include "machine/image_file.h"
 #include "text/message.h"
 #include "text/source_text.h"
-#include "machine/image_file.h"
+#include "toolchain/assembler.h"
 
 namespace {
 
