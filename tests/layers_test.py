@@ -13,8 +13,9 @@ MAY_INCLUDE = {
     "toolchain": {"text", "machine"},
     "formats": {"text", "machine"},
     "headless": {"toolchain", "text", "machine"},
+    "trace": {"headless", "toolchain", "text", "machine"},
     "grading": {"headless", "formats", "toolchain", "text", "machine"},
-    "cli": {"grading", "headless", "formats", "toolchain", "text", "machine"},
+    "cli": {"grading", "trace", "headless", "formats", "toolchain", "text", "machine"},
 }
 # Nothing of the display stack below the workbench, but for the run clock's one call.
 DISPLAY = re.compile(r'#include\s*<(SDL|imgui|GL/)')
