@@ -1,0 +1,62 @@
+#include "cli/asm_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "cli/cli_io.h"
+#include "cli/command_options.h"
+#include "formats/image_formats.h"
+#include "headless/runner.h"
+#include "headless/state_file.h"
+#include "machine/image_file.h"
+#include "toolchain/assembler.h"
+#include "toolchain/disassembler.h"
+
+CLI::App* add_asm_command(CLI::App& app, AsmArgs& args) {
+    const CLI::Validator named(name_check, "", "");
+    CLI::App* cmd = app.add_subcommand("asm", "Assemble a program into a ROM image (768 bytes)");
+    cmd->add_option("SOURCE", args.source, "assembly source file")
+        ->required()
+        ->check(named)
+        ->type_name("FILE");
+    cmd->add_option("-o,--output", args.output, "ROM image to write")
+        ->required()
+        ->check(named)
+        ->type_name("IMAGE");
+    add_format_option(cmd, "--format", args.format);
+    cmd->add_option("--symbols", args.symbols, "write the labels and constants to FILE")
+        ->check(named)
+        ->type_name("FILE");
+    return cmd;
+}
+
+int run_asm(const AsmArgs& args) {
+    if (!output_clear_of_inputs(args.output, {args.source})) return exit_failed;
+    if (!args.symbols.empty()) {
+        if (args.symbols == args.output || same_file(args.symbols.c_str(), args.output.c_str())) {
+            complain(args.symbols, "the symbol file and the image are the same file");
+            return exit_usage;
+        }
+        if (!output_clear_of_inputs(args.symbols, {args.source})) return exit_failed;
+    }
+    const auto text = read_text_input(args.source);
+    if (!text) return exit_failed;
+    const Assembly assembly = assemble(*text);
+    if (!report(args.source, assembly.diagnostics)) {
+        int errors = 0;
+        for (const Diagnostic& d : assembly.diagnostics) errors += d.warning ? 0 : 1;
+        std::cerr << escape_for_message(args.source) << ": " << errors
+                  << (errors == 1 ? " error" : " errors") << "; no image written\n";
+        return exit_failed;
+    }
+    Diagnostic error;
+    if (!save_rom_as(args.output, format_of(args.format), assembly.rom, error))
+        return status_of(false, error);
+    if (args.symbols.empty()) return exit_ok;
+    const FileResult saved = save_file(args.symbols.c_str(), symbol_file_text(assembly.symbols));
+    if (!saved) complain(args.symbols, "cannot write the symbol file (" + saved.reason + ")");
+    return saved ? exit_ok : exit_failed;
+}

@@ -1,0 +1,38 @@
+#include "cli/command_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include "cli/cli_io.h"
+
+namespace {
+
+const std::vector<std::string> format_names = {"raw", "ihex", "logisim"};
+
+}  // namespace
+
+CLI::Option* add_format_option(CLI::App* cmd, const std::string& flags, std::string& format) {
+    return cmd
+        ->add_option(flags, format,
+                     "image format to write: raw (the workbench's), ihex (Intel HEX) or "
+                     "logisim (v2.0 raw); default raw")
+        ->check(CLI::IsMember(format_names))
+        ->type_name("FORMAT");
+}
+
+ImageFormat format_of(const std::string& name) {
+    return format_from_name(name).value_or(ImageFormat::raw);
+}
+
+int status_of(bool ok, const Diagnostic& error) {
+    if (!ok) print_diagnostic(error);
+    return ok ? exit_ok : exit_failed;
+}
+
+bool load_symbols(const std::string& path, SymbolTable& symbols) {
+    if (path.empty()) return true;
+    const auto text = read_text_input(path);
+    if (!text) return false;
+    std::vector<Diagnostic> diagnostics;
+    symbols = parse_symbol_file(*text, diagnostics);
+    return report(path, diagnostics);
+}

@@ -1,0 +1,27 @@
+// What the image subcommands share: the --format option and the symbol files they read.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "formats/image_formats.h"
+#include "text/message.h"
+#include "toolchain/symbols.h"
+
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
+
+// "--format raw|ihex|logisim" (or another flag) into `format`.
+CLI::Option* add_format_option(CLI::App* cmd, const std::string& flags, std::string& format);
+
+// The format a checked --format value names.
+ImageFormat format_of(const std::string& name);
+
+// Prints `error` when `ok` is false; the exit status for it.
+int status_of(bool ok, const Diagnostic& error);
+
+// Reads the symbol file `path` into `symbols` (nothing when `path` is empty); false, with
+// its messages printed, when it has faults.
+bool load_symbols(const std::string& path, SymbolTable& symbols);

@@ -1,0 +1,49 @@
+#include "cli/convert_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "cli/cli_io.h"
+#include "cli/command_options.h"
+#include "formats/image_formats.h"
+#include "headless/runner.h"
+#include "headless/state_file.h"
+#include "machine/image_file.h"
+#include "toolchain/assembler.h"
+#include "toolchain/disassembler.h"
+
+CLI::App* add_convert_command(CLI::App& app, ConvertArgs& args) {
+    const CLI::Validator named(name_check, "", "");
+    CLI::App* cmd = app.add_subcommand(
+        "convert", "Convert a ROM (or RAM) image between the raw, ihex and logisim formats");
+    cmd->add_option("IN", args.input, "image to read (any format)")
+        ->required()
+        ->check(named)
+        ->type_name("IMAGE");
+    cmd->add_option("-o,--output", args.output, "image to write")
+        ->required()
+        ->check(named)
+        ->type_name("IMAGE");
+    add_format_option(cmd, "--to", args.format)->required();
+    cmd->add_flag("--ram", args.ram, "the images are RAM images (256 cells)");
+    return cmd;
+}
+
+int run_convert(const ConvertArgs& args) {
+    if (!output_clear_of_inputs(args.output, {args.input})) return exit_failed;
+    Diagnostic error;
+    bool ok = false;
+    if (args.ram) {
+        Isa4::Ram ram{};
+        ok = load_ram_any(args.input, ram, error) &&
+             save_ram_as(args.output, format_of(args.format), ram, error);
+    } else {
+        Isa4::Rom rom{};
+        ok = load_rom_any(args.input, rom, error) &&
+             save_rom_as(args.output, format_of(args.format), rom, error);
+    }
+    return status_of(ok, error);
+}

@@ -1,0 +1,43 @@
+#include "cli/ram_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "cli/cli_io.h"
+#include "cli/command_options.h"
+#include "formats/image_formats.h"
+#include "headless/runner.h"
+#include "headless/state_file.h"
+#include "machine/image_file.h"
+#include "toolchain/assembler.h"
+#include "toolchain/disassembler.h"
+
+CLI::App* add_ram_command(CLI::App& app, RamArgs& args) {
+    const CLI::Validator named(name_check, "", "");
+    CLI::App* cmd = app.add_subcommand("ram", "Build a RAM image (256 bytes) from cell values");
+    cmd->add_option("DATA", args.data, "text file of [address] = value lines")
+        ->required()
+        ->check(named)
+        ->type_name("FILE");
+    cmd->add_option("-o,--output", args.output, "RAM image to write")
+        ->required()
+        ->check(named)
+        ->type_name("IMAGE");
+    add_format_option(cmd, "--format", args.format);
+    return cmd;
+}
+
+int run_ram(const RamArgs& args) {
+    if (!output_clear_of_inputs(args.output, {args.data})) return exit_failed;
+    const auto text = read_text_input(args.data);
+    if (!text) return exit_failed;
+    const StateFile file = parse_state_file(*text);
+    Isa4::Ram ram{};
+    if (!report(args.data, file.diagnostics) || !report(args.data, apply_ram_entries(file, ram)))
+        return exit_failed;
+    Diagnostic error;
+    return status_of(save_ram_as(args.output, format_of(args.format), ram, error), error);
+}

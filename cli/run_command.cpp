@@ -1,0 +1,150 @@
+#include "cli/run_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "cli/cli_io.h"
+#include "cli/command_options.h"
+#include "formats/image_formats.h"
+#include "headless/runner.h"
+#include "headless/state_file.h"
+#include "machine/image_file.h"
+#include "toolchain/assembler.h"
+#include "toolchain/disassembler.h"
+
+namespace {
+
+const char* reason_text(StopReason reason) {
+    switch (reason) {
+        case StopReason::halt: return "halting JZ";
+        case StopReason::breakpoint: return "breakpoint";
+        default: return "step limit";
+    }
+}
+
+int check_expectations(const std::string& path, const Isa4& arch) {
+    const auto text = read_text_input(path);
+    if (!text) return exit_failed;
+    const StateFile expected = parse_state_file(*text);
+    if (!report(path, expected.diagnostics)) return exit_failed;
+    if (expected.entries.empty()) {
+        complain(path, "no expected values (name pc, z, a register or a [RAM address])");
+        return exit_failed;
+    }
+    const CheckResult result = check_state(expected, arch);
+    for (const Mismatch& m : result.mismatches)
+        print_diagnostic(path, Diagnostic{m.line, m.column, mismatch_text(m)});
+    if (result.mismatches.empty()) {
+        std::cout << escape_for_message(path) << ": all " << result.checked
+                  << " expected values match\n";
+        return exit_ok;
+    }
+    std::cerr << escape_for_message(path) << ": " << result.mismatches.size() << " of "
+              << result.checked << " expected values differ\n";
+    return exit_failed;
+}
+
+}  // namespace
+
+CLI::App* add_run_command(CLI::App& app, RunArgs& args) {
+    const CLI::Validator named(name_check, "", "");
+    CLI::App* cmd = app.add_subcommand(
+        "run", "Run a program from reset and print pc, z, the registers and the RAM");
+    cmd->add_option("IMAGE", args.image, "ROM image")->required()->check(named)->type_name("FILE");
+    cmd->add_option("--ram", args.ram, "RAM image to load first")->check(named)->type_name("IMAGE");
+    cmd->add_option("--steps", args.steps,
+                    "run at most N steps (default: until a halt, at most " +
+                        std::to_string(default_step_limit) + ")")
+        ->check(CLI::Validator(count_check, "", "count"))
+        ->type_name("N");
+    cmd->add_flag("--until-halt", args.until_halt,
+                  "fail unless the run ends at a halting JZ (the default without --steps)");
+    cmd->add_option("--break", args.breaks, "stop before the word at ADDR executes")
+        ->check(CLI::Validator(address_check, "", "address"))
+        ->type_name("ADDR");
+    CLI::Option* trace = cmd->add_flag("--trace", args.trace, "print one line per step");
+    cmd->add_flag("-q,--quiet", args.quiet, "leave out the final state");
+    cmd->add_option("--save-ram", args.save_ram, "write the final RAM to this image")
+        ->check(named)
+        ->type_name("IMAGE");
+    add_format_option(cmd, "--format", args.save_format)->needs("--save-ram");
+    cmd->add_option("--symbols", args.symbols, "show the names of this symbol file")
+        ->needs(trace)
+        ->check(named)
+        ->type_name("FILE");
+    cmd->add_option("--expect", args.expect, "check the final state against this file")
+        ->check(named)
+        ->type_name("FILE");
+    return cmd;
+}
+
+int run_run(const RunArgs& args) {
+    if (!args.save_ram.empty() &&
+        !output_clear_of_inputs(args.save_ram, {args.image, args.ram, args.expect, args.symbols}))
+        return exit_failed;
+    Isa4 arch{};
+    Diagnostic error;
+    if (!load_rom_any(args.image, arch.rom, error) ||
+        (!args.ram.empty() && !load_ram_any(args.ram, arch.ram, error)))
+        return status_of(false, error);
+    SymbolTable symbols;
+    if (!load_symbols(args.symbols, symbols)) return exit_failed;
+
+    // Without --steps the run is meant to end in a halt, and the limit only keeps a
+    // program that never halts from hanging a script.
+    const bool steps_given = !args.steps.empty();
+    RunLimits limits;
+    limits.max_steps =
+        steps_given ? *parse_cli_number(args.steps, 0, UINT64_MAX) : default_step_limit;
+    for (const std::string& b : args.breaks) limits.breakpoints.set(*parse_cli_number(b, 0, 255));
+
+    arch.reset();
+    // Each trace line goes out as it is made; the first at once, then at least every
+    // tenth of a second, so that a long run shows progress without a write per line.
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point flushed{};
+    const TraceReceiver print_line = [&flushed](const std::string& line) {
+        std::cout << line << '\n';
+        const Clock::time_point now = Clock::now();
+        if (now - flushed > std::chrono::milliseconds(100)) {
+            std::cout.flush();
+            flushed = now;
+        }
+        return !output_failed();
+    };
+    const RunOutcome outcome = run_machine(arch, limits, args.trace ? print_line : TraceReceiver(),
+                                           args.symbols.empty() ? nullptr : &symbols);
+    if (outcome.cut_short) return exit_failed;
+
+    char stop[120];
+    if (outcome.reason == StopReason::breakpoint)
+        std::snprintf(stop, sizeof stop, "stopped after %llu steps: breakpoint at %02X\n",
+                      static_cast<unsigned long long>(outcome.steps), (arch.pc + 1) & 0xFF);
+    else
+        std::snprintf(stop, sizeof stop, "stopped after %llu steps: %s at %02X\n",
+                      static_cast<unsigned long long>(outcome.steps), reason_text(outcome.reason),
+                      arch.pc);
+    if (!args.quiet) std::cout << stop << state_text(arch);
+
+    int status = exit_ok;
+    if (outcome.reason == StopReason::step_limit && (args.until_halt || !steps_given)) {
+        complain(args.image, "no halting JZ within " + std::to_string(limits.max_steps) +
+                                 " steps (raise the limit with --steps N)");
+        status = exit_failed;
+    }
+    if (outcome.reason == StopReason::breakpoint && args.until_halt) {
+        complain(args.image, "stopped at a breakpoint before a halting JZ");
+        status = exit_failed;
+    }
+
+    if (!args.save_ram.empty() &&
+        status_of(save_ram_as(args.save_ram, format_of(args.save_format), arch.ram, error),
+                  error) != exit_ok)
+        status = exit_failed;
+    if (!args.expect.empty() && check_expectations(args.expect, arch) != exit_ok)
+        status = exit_failed;
+    return status;
+}
