@@ -24,4 +24,4 @@ cmake --build build-sanitize -j"$jobs"
 # The page for the browser, built by scripts/web.sh, in headless Chromium.
 scripts/deps.sh webtest
 scripts/web.sh
-/usr/bin/python3 tests/web/page_test.py build-web build-wasm/host/isa4 . build/artefacts
+/usr/bin/python3 tests/web/page_test.py build-web build-isa4/isa4 . build/artefacts

@@ -10,8 +10,8 @@
 # script's own (the system's apt sources are only read). SDL2 is built once with
 # emscripten and kept, keyed by the versions, in KELVANE_WEB_CACHE (by default
 # ${XDG_CACHE_HOME:-~/.cache}/kelvane/web), so that later builds and fresh clones reuse it.
-# The examples the page carries are assembled by isa4 built for this machine, in
-# build-wasm/host; the page's own build tree is build-wasm/page.
+# The examples the page carries are assembled by isa4 built for this machine (the `isa4`
+# preset, build-isa4/); the page's own build tree is build-wasm/page/ (the `web` preset).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -95,14 +95,12 @@ build_dependencies() {
 imgui_source=$(echo "$deps"/src/imgui-*/)
 
 # --- isa4 for this machine, which makes the examples' images ---
-cmake -S . -B build-wasm/host -DCMAKE_BUILD_TYPE=Release -DKELVANE_APP=OFF \
-    -DKELVANE_TESTS=OFF -DKELVANE_BENCH=OFF >/dev/null
-cmake --build build-wasm/host --target isa4 -j"$jobs" >/dev/null
+cmake --preset isa4 >/dev/null
+cmake --build build-isa4 --target isa4 -j"$jobs" >/dev/null
 
 # --- The page ---
-emcmake cmake -S . -B build-wasm/page -DCMAKE_BUILD_TYPE=MinSizeRel -DKELVANE_APP=OFF \
-    -DKELVANE_TESTS=OFF -DKELVANE_BENCH=OFF -DKELVANE_WEB_SDL2="$deps/sdl2" \
-    -DKELVANE_WEB_IMGUI="$imgui_source" -DKELVANE_HOST_ISA4="$root/build-wasm/host/isa4" \
+emcmake cmake --preset web -DKELVANE_WEB_SDL2="$deps/sdl2" \
+    -DKELVANE_WEB_IMGUI="$imgui_source" -DKELVANE_HOST_ISA4="$root/build-isa4/isa4" \
     -DKELVANE_WEB_SITE="$root/build-web" >/dev/null
 cmake --build build-wasm/page --target kelvane_page -j"$jobs"
 echo "The page is in build-web/"
