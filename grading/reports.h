@@ -1,6 +1,7 @@
 // What `isa4 test` writes: a table for the teacher, TAP for test harnesses, JUnit XML for
 // CI servers, Gradescope's results.json and CSV for a spreadsheet. Each report is built
-// whole as text; the caller prints it or saves it.
+// whole as text; the caller prints it or saves it. Each format has a source of its
+// own (table_report.cpp ...), over the pieces in report_text.h.
 //
 // Names and messages come from the programs and the suite, so every report escapes
 // them for its own syntax, and control bytes and bytes that are not UTF-8 show as \xNN.

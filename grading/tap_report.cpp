@@ -1,0 +1,38 @@
+#include "grading/reports.h"
+
+#include "grading/report_text.h"
+
+#include <algorithm>
+#include <cstdio>
+#include "text/message.h"
+
+std::string tap_report(const GradedBatch& batch) {
+    const Suite& suite = batch.suite;
+    std::string out =
+        "TAP version 13\n1.." + std::to_string(batch.programs.size() * suite.cases.size()) + "\n";
+    std::size_t number = 0;
+    for (const ProgramResult& p : batch.programs) {
+        for (std::size_t i = 0; i < p.cases.size(); ++i) {
+            const CaseResult& r = p.cases[i];
+            // '#' would start a directive, and a line end would end the test line.
+            std::string description = printable(p.path) + ": " + printable(suite.cases[i].name);
+            std::string escaped;
+            for (const char c : description)
+                escaped += c == '#' ? std::string("\\#") : std::string(1, c);
+            const bool ok = r.verdict == Verdict::pass;
+            out += std::string(ok ? "ok " : "not ok ") + std::to_string(++number) + " - " +
+                   escaped + "\n";
+            if (ok) continue;
+            // The YAML block as prove's reader takes it: one line per key, the
+            // explanation one quoted string.
+            std::string message;
+            for (const std::string& line : explanation(batch, p, r))
+                message += (message.empty() ? "" : "\n") + line;
+            out += "  ---\n  message: " + json_string(message) + "\n  severity: fail\n" +
+                   "  result: " + json_string(verdict_name(r.verdict)) + "\n";
+            if (p.graded) out += "  steps: " + std::to_string(r.steps) + "\n";
+            out += "  ...\n";
+        }
+    }
+    return out;
+}
