@@ -66,15 +66,36 @@ RunOutcome run_machine(Isa4& arch, const RunLimits& limits, std::string* trace,
 RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver& trace,
                        const SymbolTable* symbols) {
     RunOutcome outcome;
+    if (!trace) {
+        // Nothing traced: the bare step, with the breakpoint test only where one is set.
+        const bool any_breakpoint = limits.breakpoints.any();
+        std::uint64_t steps = 0;
+        while (steps < limits.max_steps) {
+            if (any_breakpoint && limits.breakpoints[static_cast<std::uint8_t>(arch.pc + 1)]) {
+                outcome.steps = steps;
+                outcome.reason = StopReason::breakpoint;
+                return outcome;
+            }
+            ++steps;
+            if (!arch.step()) {
+                outcome.steps = steps;
+                outcome.reason = StopReason::halt;
+                return outcome;
+            }
+        }
+        outcome.steps = steps;
+        outcome.reason = StopReason::step_limit;
+        return outcome;
+    }
     while (outcome.steps < limits.max_steps) {
         if (limits.breakpoints[static_cast<std::uint8_t>(arch.pc + 1)]) {
             outcome.reason = StopReason::breakpoint;
             return outcome;
         }
-        const Isa4 before = trace ? arch : Isa4{};
+        const Isa4 before = arch;
         const bool go_on = arch.step();
         outcome.steps++;
-        if (trace && !trace(trace_line(outcome.steps, before, arch, go_on, symbols))) {
+        if (!trace(trace_line(outcome.steps, before, arch, go_on, symbols))) {
             outcome.cut_short = true;
             return outcome;
         }
