@@ -51,6 +51,12 @@ bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& progra
         program.failure = "cannot be read";
         return false;
     }
+    if (const char* wide = wide_text_encoding(bytes)) {
+        reasons.push_back(
+            format_diagnostic(Diagnostic{0, 0, wide_text_message(wide), false, path}));
+        program.failure = std::string(wide) + " text";
+        return false;
+    }
     // Intel HEX and Logisim images are text too: their first line tells them apart.
     if (detect_format(bytes) != ImageFormat::raw || !looks_like_source(bytes)) {
         ImageContent content;
@@ -64,6 +70,12 @@ bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& progra
         return true;
     }
     const Assembly assembly = assemble(bytes);
+    if (assembly.ok() && assembly.words == 0) {
+        reasons.push_back(escape_for_message(path) +
+                          ": no instructions, only blank lines and comments");
+        program.failure = "empty program";
+        return false;
+    }
     if (assembly.ok()) {
         rom = assembly.rom;
         return true;
