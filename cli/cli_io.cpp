@@ -10,6 +10,7 @@
 
 #include "machine/image_file.h"
 #include "text/message.h"
+#include "text/source_text.h"
 
 namespace {
 
@@ -99,6 +100,10 @@ std::optional<std::string> read_text_input(const std::string& path) {
     const FileResult read = read_file(path.c_str(), bytes, max_text_file_size);
     if (!read) {
         print_diagnostic(path, Diagnostic{0, 0, "cannot read the file (" + read.reason + ")"});
+        return std::nullopt;
+    }
+    if (const char* wide = wide_text_encoding(bytes)) {
+        print_diagnostic(path, Diagnostic{0, 0, wide_text_message(wide)});
         return std::nullopt;
     }
     return bytes;

@@ -47,10 +47,11 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-// The first line of `bytes`, without its line end, or nothing when no line end comes
-// within `limit` bytes.
+// The first line of `bytes` after a UTF-8 byte order mark, without its line end (CR, LF
+// or both), or nothing when no line end comes within `limit` bytes.
 std::optional<std::string_view> first_line(std::string_view bytes, std::size_t limit) {
-    const std::size_t end = bytes.substr(0, limit).find('\n');
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    const std::size_t end = bytes.substr(0, limit).find_first_of("\r\n");
     if (end == std::string_view::npos) {
         if (bytes.size() > limit) return std::nullopt;
         return bytes;
@@ -380,6 +381,13 @@ std::string encode_image(ImageFormat format, MemoryKind kind,
 bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content,
                   Diagnostic& fault) {
     content = ImageContent{};
+    // A program saved as UTF-16 or UTF-32 text is no ROM image, whatever its bytes say.
+    if (kind == MemoryKind::rom) {
+        if (const char* wide = wide_text_encoding(bytes)) {
+            fault = Diagnostic{0, 0, wide_text_message(wide)};
+            return false;
+        }
+    }
     switch (detect_format(bytes)) {
         case ImageFormat::ihex: return IhexReader(kind, content, fault).read(bytes);
         case ImageFormat::logisim: return decode_logisim(bytes, kind, content, fault);

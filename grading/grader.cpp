@@ -56,6 +56,12 @@ bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& progra
         program.failure = "cannot be read";
         return false;
     }
+    if (const char* wide = wide_text_encoding(bytes)) {
+        reasons.push_back(
+            format_diagnostic(Diagnostic{0, 0, wide_text_message(wide), false, path}));
+        program.failure = std::string(wide) + " text";
+        return false;
+    }
     if (!reads_as_source(bytes)) {
         ImageContent content;
         Diagnostic error;
@@ -68,6 +74,12 @@ bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& progra
         return true;
     }
     const Assembly assembly = assemble(bytes);
+    if (assembly.ok() && assembly.words == 0) {
+        reasons.push_back(format_diagnostic(
+            Diagnostic{0, 0, "no instructions, only blank lines and comments", false, path}));
+        program.failure = "empty program";
+        return false;
+    }
     if (assembly.ok()) {
         rom = assembly.rom;
         program.source = bytes;

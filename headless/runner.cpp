@@ -74,15 +74,36 @@ RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver&
 
 RunOutcome watch_run(Isa4& arch, const RunLimits& limits, const StepWatcher& watch) {
     RunOutcome outcome;
+    if (!watch) {
+        // Nothing watched: the bare step, with the breakpoint test only where one is set.
+        const bool any_breakpoint = limits.breakpoints.any();
+        std::uint64_t steps = 0;
+        while (steps < limits.max_steps) {
+            if (any_breakpoint && limits.breakpoints[static_cast<std::uint8_t>(arch.pc + 1)]) {
+                outcome.steps = steps;
+                outcome.reason = StopReason::breakpoint;
+                return outcome;
+            }
+            ++steps;
+            if (!arch.step()) {
+                outcome.steps = steps;
+                outcome.reason = StopReason::halt;
+                return outcome;
+            }
+        }
+        outcome.steps = steps;
+        outcome.reason = StopReason::step_limit;
+        return outcome;
+    }
     while (outcome.steps < limits.max_steps) {
         if (limits.breakpoints[static_cast<std::uint8_t>(arch.pc + 1)]) {
             outcome.reason = StopReason::breakpoint;
             return outcome;
         }
-        const Isa4 before = watch ? arch : Isa4{};
+        const Isa4 before = arch;
         const bool go_on = arch.step();
         outcome.steps++;
-        if (watch && !watch(before, arch, go_on)) {
+        if (!watch(before, arch, go_on)) {
             outcome.cut_short = true;
             return outcome;
         }

@@ -10,7 +10,14 @@
 #
 # Builds isa4 alone as a Release build in build-isa4/ (the `isa4` preset). The
 # submissions are the correct sample with its registers renamed, one in ten of them
-# wrong and one in ten slow, so the suite's verdicts vary as in a real class.
+# wrong, one in ten slow and one in ten never halting, so the suite's verdicts vary as in
+# a real class.
+#
+# Then the cost of a never-halting program at a large step limit: a three-word loop run
+# for 100,000,000 steps by `isa4 run` and graded by `isa4 test`, beside a plain loop of
+# the machine's step over the same image (bench/step_loop.cpp, as bench/ measures the
+# bare step). Each is timed three times and the fastest counts; the ratios should stay
+# under 1.2.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,7 +26,7 @@ reference_share=100
 
 scripts/deps.sh build
 cmake --preset isa4 >/dev/null
-cmake --build build-isa4 --target isa4 -j"$(nproc)" >/dev/null
+cmake --build build-isa4 --target isa4 step_loop -j"$(nproc)" >/dev/null
 isa4=$PWD/build-isa4/isa4
 
 work=$(mktemp -d /tmp/bench-grading-XXXXXX)
@@ -42,13 +49,14 @@ mkdir "$work/class" "$work/cases"
 for i in $(seq 0 9); do "$isa4" ram "$work/cases/$i.data" -o "$work/cases/$i.ram"; done
 
 # The class: the correct and the slow sample with their product register r3 renamed,
-# and the wrong one.
+# the wrong one and the one that never halts.
 samples=examples/grading/submissions
 for n in $(seq 1 1000); do
     r=$(printf '%x' $(( n % 12 + 3 )))
     case $(( n % 10 )) in
         0) cat "$samples/ben-wrong.s" ;;
         1) sed "s/\br3\b/r$r/g" "$samples/cleo-slow.s" ;;
+        2) cat "$samples/dan-never-halts.s" ;;
         *) sed "s/\br3\b/r$r/g" "$samples/ada-correct.s" ;;
     esac >"$work/class/s$(printf '%04d' "$n").s"
 done
@@ -82,3 +90,37 @@ printf '%-60s %10.3f %14.0f\n' "$label" "$reference_time" \
     "$(calc "10000 / $reference_time")"
 printf 'ratio %.0f; %d of 10000 cases passed\n' "$(calc "$reference_time / $grade_time")" \
     "$passed"
+
+# A never-halting program at a large limit.
+loop_steps=100000000
+cat >"$work/loop.s" <<'SOURCE'
+loop:   ADDI r1, r1, 1
+        ADDI r0, r0, 0          ; z set
+        JZ   loop
+SOURCE
+"$isa4" asm "$work/loop.s" -o "$work/loop.rom"
+printf 'limit %d\ncase runs forever\n    expect r1 = 0\n' "$loop_steps" >"$work/loop.suite"
+
+fastest() {  # the fastest of three runs of a command, in seconds
+    local best="" t start
+    for _ in 1 2 3; do
+        start=$(now)
+        "$@" >/dev/null 2>&1 || true
+        t=$(calc "$(now) - $start")
+        if [ -z "$best" ] || [ "$(calc "$t < $best")" = 1 ]; then best=$t; fi
+    done
+    echo "$best"
+}
+plain_time=$(fastest build-isa4/step_loop "$work/loop.rom" "$loop_steps")
+run_time=$(fastest "$isa4" run "$work/loop.rom" --steps "$loop_steps" --quiet)
+test_time=$(fastest "$isa4" test "$work/loop.suite" "$work/loop.rom")
+
+echo
+printf '%-60s %10s %14s %6s\n' "a three-word loop, 100,000,000 steps" "wall (s)" "M steps per s" \
+    "ratio"
+for row in "plain loop of the step (step_loop):$plain_time" "isa4 run --steps:$run_time" \
+    "isa4 test, limit 100000000:$test_time"; do
+    t=${row##*:}
+    printf '%-60s %10.3f %14.0f %6.2f\n' "${row%:*}" "$t" "$(calc "$loop_steps / $t / 1e6")" \
+        "$(calc "$t / $plain_time")"
+done

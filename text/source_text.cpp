@@ -1,20 +1,57 @@
 #include "text/source_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 
 std::vector<std::string_view> split_lines(std::string_view text) {
+    constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
+    if (text.substr(0, utf8_bom.size()) == utf8_bom) text.remove_prefix(utf8_bom.size());
     std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
+        std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
+        lines.push_back(text.substr(start, end - start));
+        start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
     }
     return lines;
+}
+
+namespace {
+
+// Does every unit of `width` bytes among the first ones hold its character in the byte
+// at `at` and zeros in the others, as ASCII text does in UTF-16 or UTF-32?
+bool zeros_beside_each_character(std::string_view bytes, std::size_t width, std::size_t at) {
+    const std::size_t units = std::min<std::size_t>(bytes.size() / width, 64);
+    if (units < 2 || bytes.size() % width != 0) return false;
+    for (std::size_t u = 0; u < units; ++u)
+        for (std::size_t k = 0; k < width; ++k) {
+            const auto c = static_cast<unsigned char>(bytes[u * width + k]);
+            if (k == at ? c == 0 || (c < 0x20 && c != '\t' && c != '\n' && c != '\r') : c != 0)
+                return false;
+        }
+    return true;
+}
+
+}  // namespace
+
+const char* wide_text_encoding(std::string_view bytes) {
+    const auto starts = [bytes](std::string_view mark) {
+        return bytes.substr(0, mark.size()) == mark;
+    };
+    using namespace std::string_view_literals;
+    if (starts("\xFF\xFE\0\0"sv) || starts("\0\0\xFE\xFF"sv)) return "UTF-32";
+    if (starts("\xFF\xFE"sv) || starts("\xFE\xFF"sv)) return "UTF-16";
+    if (zeros_beside_each_character(bytes, 4, 0) || zeros_beside_each_character(bytes, 4, 3))
+        return "UTF-32";
+    if (zeros_beside_each_character(bytes, 2, 0) || zeros_beside_each_character(bytes, 2, 1))
+        return "UTF-16";
+    return nullptr;
+}
+
+std::string wide_text_message(const char* encoding) {
+    return std::string(encoding) + " text: save it as UTF-8";
 }
 
 bool is_identifier_start(char c) {

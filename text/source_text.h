@@ -18,8 +18,16 @@
 // The cap on text inputs (sources, RAM data, expectation files, suites, hex files ...).
 inline constexpr std::size_t max_text_file_size = 4u << 20;  // 4 MiB
 
-// The lines of a text, without their line ends ("\n" or "\r\n").
+// The lines of a text as editors save it: a leading UTF-8 byte order mark is dropped, and
+// "\r\n", "\n" and a lone "\r" each end a line (not part of it).
 std::vector<std::string_view> split_lines(std::string_view text);
+
+// "UTF-16" or "UTF-32" when `bytes` are text in one of them, told by its byte order mark
+// or, without one, by a zero byte beside each character of the first line's worth; else
+// nullptr. Every text reader refuses such a file with `wide_text_message`.
+const char* wide_text_encoding(std::string_view bytes);
+// "UTF-16 text: save it as UTF-8".
+std::string wide_text_message(const char* encoding);
 
 class LineScanner {
 public:
