@@ -98,13 +98,27 @@ bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& progra
     return false;
 }
 
+// "started with random registers: r1 = 3A, r2 = 07, ...", so the run can be repeated.
+std::string random_start_text(const SuiteCase& c) {
+    std::string text = "started with random registers:";
+    const char* separator = " ";
+    for (const unsigned r : c.random_registers) {
+        text += separator + std::string("r") + "0123456789abcdef"[r] + " = " +
+                printf_text("%02X", c.registers[r]);
+        separator = ", ";
+    }
+    return text;
+}
+
 CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
     const auto start = std::chrono::steady_clock::now();
     CaseResult result;
     Isa4 arch{};
     arch.rom = rom;
     arch.ram = c.ram;
-    arch.reset();
+    arch.registers = c.registers;
+    arch.z = c.z;
+    arch.pc = c.pc;
     RunLimits limits;
     limits.max_steps = c.limit;
     const RunOutcome outcome = run_machine(arch, limits);
@@ -129,6 +143,8 @@ CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
                      "took " + std::to_string(outcome.steps) + " steps, expected " + b.text()});
         result.verdict = result.problems.empty() ? Verdict::pass : Verdict::fail;
     }
+    if (result.verdict != Verdict::pass && !c.random_registers.empty())
+        result.problems.push_back({c.start.line, c.start.column, random_start_text(c)});
     result.points = result.verdict == Verdict::pass ? c.points : 0;
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -1,6 +1,7 @@
 #include "grading/suite.h"
 
 #include <optional>
+#include <random>
 
 #include "formats/image_formats.h"
 #include "machine/image_file.h"
@@ -63,6 +64,9 @@ private:
     void start_case(std::string_view text, LineScanner& scan, int column);
     void ram_image(std::string_view text, LineScanner& scan);
     void ram_cells(LineScanner& scan);
+    void register_start(LineScanner& scan, int column);
+    void start_entry(const StateEntry& e, std::vector<StateEntry>& scope);
+    void draw_start_state();
     void step_bound(LineScanner& scan);
     void until(LineScanner& scan);
     void close_case();
@@ -74,6 +78,9 @@ private:
     bool in_case_ = false;  // a `case` line has opened current()
     std::optional<std::uint64_t> case_limit_;
     StateFile cells_;  // the current case's `set` lines, written over its RAM image
+    RegisterStart file_start_, case_start_;
+    // `set` lines of registers, z and pc: the file's, then the current case's over them.
+    std::vector<StateEntry> file_set_, case_set_;
 };
 
 std::optional<std::uint64_t> SuiteParser::count(LineScanner& scan, std::uint64_t lo,
@@ -119,10 +126,15 @@ void SuiteParser::line(std::string_view text, int number) {
             case_limit_ = *n;
         else if (n)
             default_limit_ = *n;
+    } else if (keyword == "registers") {
+        register_start(scan, column);
+    } else if (keyword == "set") {
+        ram_cells(scan);
+        return;
     } else if (!in_case_) {
         if (keyword.empty())
             error(scan, column,
-                  "expected a keyword (case, limit ...), found " +
+                  "expected a keyword (case, limit, registers, set ...), found " +
                       in_quotes(scan.token_for_message()));
         else
             error(scan, column,
@@ -132,9 +144,6 @@ void SuiteParser::line(std::string_view text, int number) {
         parse_state_entry(scan, current().expect);
         for (Diagnostic& d : current().expect.diagnostics) suite_.diagnostics.push_back(d);
         current().expect.diagnostics.clear();
-        return;
-    } else if (keyword == "set") {
-        ram_cells(scan);
         return;
     } else if (keyword == "ram") {
         ram_image(text, scan);
@@ -151,8 +160,8 @@ void SuiteParser::line(std::string_view text, int number) {
     } else {
         error(scan, column,
               "unknown keyword " + in_quotes(keyword.empty() ? scan.token_for_message() : keyword) +
-                  " (expected case, ram, set, expect, steps, limit, points, hidden, visible or "
-                  "until)");
+                  " (expected case, ram, set, registers, expect, steps, limit, points, hidden, "
+                  "visible or until)");
         return;
     }
     if (suite_.diagnostics.size() == errors_before && !scan.at_end())
@@ -225,10 +234,75 @@ void SuiteParser::ram_cells(LineScanner& scan) {
     StateFile line;
     parse_state_entry(scan, line);
     for (const Diagnostic& d : line.diagnostics) suite_.diagnostics.push_back(d);
-    for (const Diagnostic& d : apply_ram_entries(line, current().ram))
-        suite_.diagnostics.push_back(
-            {d.line, d.column, "'set' writes RAM cells only: set [address] = value"});
-    for (StateEntry& e : line.entries) cells_.entries.push_back(std::move(e));
+    for (StateEntry& e : line.entries) {
+        if (e.target != StateEntry::ram) {
+            start_entry(e, in_case_ ? case_set_ : file_set_);
+        } else if (!in_case_) {
+            suite_.diagnostics.push_back(
+                {e.line, e.column,
+                 "RAM cells are set in a case: start one with 'case NAME' first"});
+        } else {
+            StateFile cell;
+            cell.entries.push_back(e);
+            apply_ram_entries(cell, current().ram);
+            cells_.entries.push_back(std::move(e));
+        }
+    }
+}
+
+namespace {
+
+std::string start_name(StateEntry::Target target, unsigned index) {
+    if (target == StateEntry::pc) return "pc";
+    if (target == StateEntry::z) return "z";
+    return std::string("r") + "0123456789abcdef"[index & 0xF];
+}
+
+}  // namespace
+
+// One `set` of a register, z or pc; the same one twice in a scope is a mistake.
+void SuiteParser::start_entry(const StateEntry& e, std::vector<StateEntry>& scope) {
+    for (std::size_t k = 0; k < e.values.size(); ++k) {
+        const unsigned index = e.first + static_cast<unsigned>(k);
+        for (const StateEntry& old : scope) {
+            if (old.target != e.target) continue;
+            if (e.target == StateEntry::reg &&
+                (index < old.first || index >= old.first + old.values.size()))
+                continue;
+            suite_.diagnostics.push_back({e.line, e.column,
+                                          start_name(e.target, index) + " is already set on line " +
+                                              std::to_string(old.line)});
+            return;
+        }
+    }
+    scope.push_back(e);
+}
+
+void SuiteParser::register_start(LineScanner& scan, int column) {
+    RegisterStart& start = in_case_ ? case_start_ : file_start_;
+    if (start.line != 0) {
+        error(scan, column, "'registers' is already given on line " + std::to_string(start.line));
+        return;
+    }
+    scan.skip_spaces();
+    const int what_column = scan.column();
+    const std::string what = lower(scan.identifier());
+    if (what != "zero" && what != "random") {
+        error(scan, what_column, "expected 'registers zero' or 'registers random'");
+        return;
+    }
+    start.random = what == "random";
+    start.line = scan.line();
+    start.column = column;
+    scan.skip_spaces();
+    if (!start.random || scan.at_end()) return;
+    const int seed_column = scan.column();
+    if (lower(scan.identifier()) != "seed") {
+        error(scan, seed_column, "expected 'seed N' after 'registers random'");
+        return;
+    }
+    const auto n = count(scan, 0, 0xFFFFFFFF);
+    if (n) start.seed = *n;
 }
 
 void SuiteParser::step_bound(LineScanner& scan) {
@@ -266,6 +340,40 @@ void SuiteParser::until(LineScanner& scan) {
         error(scan, column, "expected 'until halt' or 'until limit'");
 }
 
+// The case's registers, z and pc at reset: zeros or values drawn from the seed and the
+// case's name (the same on every run), then the file's `set` lines and the case's.
+void SuiteParser::draw_start_state() {
+    SuiteCase& c = current();
+    c.start = case_start_.line != 0 ? case_start_ : file_start_;
+    bool drawn[16] = {};
+    if (c.start.random) {
+        std::uint64_t hash = 0xcbf29ce484222325u;  // FNV-1a of the name
+        for (const char ch : c.name)
+            hash = (hash ^ static_cast<unsigned char>(ch)) * 0x100000001b3u;
+        std::seed_seq seeds{static_cast<std::uint32_t>(hash),
+                            static_cast<std::uint32_t>(hash >> 32),
+                            static_cast<std::uint32_t>(c.start.seed)};
+        std::mt19937 draw(seeds);
+        for (unsigned r = 1; r < 16; ++r) {
+            c.registers[r] = static_cast<std::uint8_t>(draw() & 0xFF);
+            drawn[r] = true;
+        }
+    }
+    for (const std::vector<StateEntry>* scope : {&file_set_, &case_set_}) {
+        for (const StateEntry& e : *scope) {
+            if (e.target == StateEntry::pc) c.pc = e.values.front();
+            if (e.target == StateEntry::z) c.z = e.values.front() != 0;
+            if (e.target != StateEntry::reg) continue;
+            for (std::size_t k = 0; k < e.values.size(); ++k) {
+                c.registers[e.first + k] = e.values[k];
+                drawn[e.first + k] = false;
+            }
+        }
+    }
+    for (unsigned r = 1; r < 16; ++r)
+        if (drawn[r]) c.random_registers.push_back(r);
+}
+
 void SuiteParser::close_case() {
     if (!in_case_) return;
     current().limit = case_limit_.value_or(default_limit_);
@@ -284,9 +392,12 @@ void SuiteParser::close_case() {
                                               " is beyond the case's step limit of " +
                                               std::to_string(current().limit)});
     }
+    draw_start_state();
     in_case_ = false;
     case_limit_.reset();
     cells_ = StateFile{};
+    case_start_ = RegisterStart{};
+    case_set_.clear();
 }
 
 void SuiteParser::finish() {

@@ -4,9 +4,16 @@
 //   # multiply.suite
 //   limit 2000                    step limit of every case (default 100000)
 //
+//   registers random              start state of every case: `registers zero` (the
+//                                 default) or random r1..rf, drawn from `seed N` (1 if
+//                                 not given) and the case's name
+//   set    r3 = 5                 also before the first case: a register, z or pc at start
+//
 //   case six times seven          a case runs to the next `case` line
 //     ram    six-seven.ram        RAM image loaded first (named from the suite's folder)
 //     set    [0x00..0x01] = 6, 7  RAM cells written over it, as in RAM data files
+//     set    r2 = 0x10            a register, z or pc at start, over the file's
+//     registers zero              this case's registers, over the file's
 //     expect [0x02] = 42          one expectation line, as in --expect files
 //     expect r2 = 0
 //     steps  <= 80                a bound on the steps taken (<, <=, ==, >=, >)
@@ -42,11 +49,24 @@ struct StepBound {
     std::string text() const;  // "steps <= 80"
 };
 
+// How a case's registers start before its `set` lines.
+struct RegisterStart {
+    bool random = false;  // r1..rf drawn from `seed` and the case name; r0 stays 0
+    std::uint64_t seed = 1;
+    int line = 0;  // of the `registers` line, 0 when none was given
+    int column = 0;
+};
+
 struct SuiteCase {
     std::string name;
-    int line = 0;      // of its `case` line
-    Isa4::Ram ram{};   // RAM at reset
-    StateFile expect;  // the expectation entries
+    int line = 0;                 // of its `case` line
+    Isa4::Ram ram{};              // RAM at reset
+    Isa4::Registers registers{};  // registers at reset
+    bool z = false;
+    std::uint8_t pc = 0xFF;  // as `reset` leaves it: the next step executes word 00
+    RegisterStart start;
+    std::vector<unsigned> random_registers;  // the registers drawn at random, in order
+    StateFile expect;                        // the expectation entries
     std::vector<StepBound> bounds;
     std::uint64_t limit = default_step_limit;
     unsigned points = 1;
