@@ -2,14 +2,10 @@
 // the three line ends, UTF-16 and UTF-32, empty and comments-only programs, in every
 // reader that takes text.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-#include "tests/scratch_dir.h"
+#include "tests/isa4_process.h"
 
 namespace {
 
@@ -54,32 +50,7 @@ std::string widened(const std::string& text, int width, bool big_endian, bool ma
     return out;
 }
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-class StudentFiles : public ::testing::Test {
-protected:
-    ScratchDir scratch;
-
-    void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(scratch.path(name), std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(scratch.path(name), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    Outcome isa4(const std::string& args) const {
-        const std::string command =
-            "cd '" + scratch.dir() + "' && '" ISA4_BINARY "' " + args + " >stdout.txt 2>stderr.txt";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read("stdout.txt"), read("stderr.txt")};
-    }
-};
+class StudentFiles : public Isa4InScratch {};
 
 struct ProgramFile {
     const char* name;

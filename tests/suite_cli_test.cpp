@@ -1,44 +1,15 @@
 // Suite constructs through the real `isa4 test`: each row a suite, the program it grades,
 // the exit status and what the output must hold.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "tests/scratch_dir.h"
+#include "tests/isa4_process.h"
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-class SuiteCommand : public ::testing::Test {
-public:
-    ScratchDir scratch;
-
-    void write(const std::string& name, const std::string& text) const {
-        std::ofstream(scratch.path(name), std::ios::binary) << text;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(scratch.path(name), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    Outcome isa4(const std::string& args) const {
-        const std::string command =
-            "cd '" + scratch.dir() + "' && '" ISA4_BINARY "' " + args + " >stdout.txt 2>stderr.txt";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read("stdout.txt"), read("stderr.txt")};
-    }
-};
+class SuiteCommand : public Isa4InScratch {};
 
 struct Row {
     const char* suite;
