@@ -6,6 +6,7 @@
 #include "formats/image_formats.h"
 #include "headless/runner.h"
 #include "machine/image_file.h"
+#include "machine/instruction.h"
 #include "text/message.h"
 #include "text/source_text.h"
 #include "toolchain/assembler.h"
@@ -45,8 +46,11 @@ bool reads_as_source(const std::string& bytes) {
 
 namespace {
 
-// Reads and assembles (or loads) the program into `rom`; on failure fills `reasons`.
-bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& program) {
+// Reads and assembles (or loads) the program into `rom`, and marks the words it places
+// (for an image, which cannot tell an empty word from ADD r0, r0, r0: every word that
+// is not 0); on failure fills `reasons`.
+bool load_program(const std::string& path, Isa4::Rom& rom, CheckedArray<bool, 256>& placed,
+                  ProgramResult& program) {
     std::vector<std::string>& reasons = program.reasons;
     std::string bytes;
     const FileResult read = read_file(path.c_str(), bytes, max_text_file_size);
@@ -71,6 +75,7 @@ bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& progra
             return false;
         }
         take_image(content, rom);
+        for (unsigned a = 0; a < 256; ++a) placed[a] = rom[a] != 0;
         return true;
     }
     const Assembly assembly = assemble(bytes);
@@ -84,6 +89,7 @@ bool load_program(const std::string& path, Isa4::Rom& rom, ProgramResult& progra
         rom = assembly.rom;
         program.source = bytes;
         program.word_lines = assembly.word_lines;
+        placed = assembly.placed;
         return true;
     }
     std::size_t errors = 0;
@@ -108,6 +114,55 @@ std::string random_start_text(const SuiteCase& c) {
         separator = ", ";
     }
     return text;
+}
+
+// What the program breaks of the suite's rules on its words, at the rule's line.
+std::vector<Diagnostic> broken_rules(const Suite& suite, const Isa4::Rom& rom,
+                                     const CheckedArray<bool, 256>& placed) {
+    std::vector<Diagnostic> broken;
+    unsigned words = 0;
+    for (unsigned a = 0; a < 256; ++a) words += placed[a] ? 1 : 0;
+    const WordLimit& limit = suite.max_words;
+    if (limit.line != 0 && words > limit.words)
+        broken.push_back({limit.line, limit.column,
+                          "the program has " + std::to_string(words) + " words, at most " +
+                              std::to_string(limit.words) + " are allowed"});
+    for (const ForbiddenForm& form : suite.forbidden) {
+        std::vector<unsigned> at;
+        for (unsigned a = 0; a < 256; ++a) {
+            const std::uint32_t opcode = decode_word(rom[a]).opcode;
+            if (placed[a] && opcode >= form.first && opcode <= form.last) at.push_back(a);
+        }
+        if (at.empty()) continue;
+        std::string where = printf_text("word %02X", at.front());
+        if (at.size() > 1) where += " and " + std::to_string(at.size() - 1) + " more";
+        broken.push_back({form.line, form.column,
+                          where + " " + (at.size() > 1 ? "are " : "is ") + form.name +
+                              ", which this exercise does not allow"});
+    }
+    return broken;
+}
+
+// "[25] is 07, expected 00 as at the start" for the first cell of each unchanged range
+// that the run changed, with a count of the others.
+void check_unchanged(const SuiteCase& c, const Isa4& arch, std::vector<Diagnostic>& problems) {
+    for (const CellRange& r : c.unchanged) {
+        std::vector<unsigned> changed;
+        for (unsigned a = r.first; a <= r.last; ++a)
+            if (arch.ram[a] != c.ram[a]) changed.push_back(a);
+        if (changed.empty()) continue;
+        Mismatch m;
+        m.line = r.line;
+        m.column = r.column;
+        const unsigned first = changed.front();
+        m.what = printf_text("[%02X]", first);
+        m.expected = c.ram[first];
+        m.actual = arch.ram[first];
+        std::string text = mismatch_text(m) + " as at the start";
+        if (changed.size() > 1)
+            text += " (and " + std::to_string(changed.size() - 1) + " more changed cells)";
+        problems.push_back({r.line, r.column, text});
+    }
 }
 
 CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
@@ -136,6 +191,7 @@ CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
                                            std::to_string(c.limit)});
         for (const Mismatch& m : check_state(c.expect, arch).mismatches)
             result.problems.push_back({m.line, m.column, mismatch_text(m)});
+        check_unchanged(c, arch, result.problems);
         for (const StepBound& b : c.bounds)
             if (!b.holds(outcome.steps))
                 result.problems.push_back(
@@ -156,11 +212,19 @@ CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
 ProgramResult grade_program(const Suite& suite, const std::string& path) {
     ProgramResult program;
     program.path = path;
-    program.graded = load_program(path, program.rom, program);
+    CheckedArray<bool, 256> placed{};
+    program.graded = load_program(path, program.rom, placed, program);
+    const std::vector<Diagnostic> broken =
+        program.graded ? broken_rules(suite, program.rom, placed) : std::vector<Diagnostic>{};
     program.cases.reserve(suite.cases.size());
     for (const SuiteCase& c : suite.cases) {
         if (program.graded) {
             program.cases.push_back(run_case(c, program.rom));
+            CaseResult& r = program.cases.back();
+            if (broken.empty()) continue;
+            r.problems.insert(r.problems.begin(), broken.begin(), broken.end());
+            if (r.verdict == Verdict::pass) r.verdict = Verdict::fail;
+            r.points = 0;
         } else {
             CaseResult failed;
             failed.verdict = Verdict::error;

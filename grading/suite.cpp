@@ -5,6 +5,7 @@
 
 #include "formats/image_formats.h"
 #include "machine/image_file.h"
+#include "machine/instruction.h"
 #include "text/message.h"
 
 bool StepBound::holds(std::uint64_t taken) const {
@@ -67,6 +68,9 @@ private:
     void register_start(LineScanner& scan, int column);
     void start_entry(const StateEntry& e, std::vector<StateEntry>& scope);
     void draw_start_state();
+    void word_limit(LineScanner& scan, int column);
+    void forbid(LineScanner& scan);
+    void unchanged(LineScanner& scan);
     void step_bound(LineScanner& scan);
     void until(LineScanner& scan);
     void close_case();
@@ -81,6 +85,7 @@ private:
     RegisterStart file_start_, case_start_;
     // `set` lines of registers, z and pc: the file's, then the current case's over them.
     std::vector<StateEntry> file_set_, case_set_;
+    std::vector<CellRange> file_unchanged_;
 };
 
 std::optional<std::uint64_t> SuiteParser::count(LineScanner& scan, std::uint64_t lo,
@@ -126,6 +131,16 @@ void SuiteParser::line(std::string_view text, int number) {
             case_limit_ = *n;
         else if (n)
             default_limit_ = *n;
+    } else if (keyword == "max" || keyword == "forbid") {
+        if (in_case_)
+            error(scan, column,
+                  "'" + keyword + "' holds for the whole program: put it before the first case");
+        else if (keyword == "max")
+            word_limit(scan, column);
+        else
+            forbid(scan);
+    } else if (keyword == "unchanged") {
+        unchanged(scan);
     } else if (keyword == "registers") {
         register_start(scan, column);
     } else if (keyword == "set") {
@@ -160,8 +175,8 @@ void SuiteParser::line(std::string_view text, int number) {
     } else {
         error(scan, column,
               "unknown keyword " + in_quotes(keyword.empty() ? scan.token_for_message() : keyword) +
-                  " (expected case, ram, set, registers, expect, steps, limit, points, hidden, "
-                  "visible or until)");
+                  " (expected case, ram, set, registers, expect, unchanged, steps, limit, points, "
+                  "hidden, visible or until)");
         return;
     }
     if (suite_.diagnostics.size() == errors_before && !scan.at_end())
@@ -278,6 +293,104 @@ void SuiteParser::start_entry(const StateEntry& e, std::vector<StateEntry>& scop
     scope.push_back(e);
 }
 
+void SuiteParser::word_limit(LineScanner& scan, int column) {
+    scan.skip_spaces();
+    const int words_column = scan.column();
+    if (lower(scan.identifier()) != "words") {
+        error(scan, words_column, "expected 'max words N'");
+        return;
+    }
+    if (suite_.max_words.line != 0) {
+        error(scan, column,
+              "'max words' is already given on line " + std::to_string(suite_.max_words.line));
+        return;
+    }
+    const auto n = count(scan, 1, 256);
+    if (!n) return;
+    suite_.max_words = {static_cast<unsigned>(*n), scan.line(), column};
+}
+
+// `forbid MOVE MM, ADD`: mnemonics of the instruction table, a MOVE with its kind.
+void SuiteParser::forbid(LineScanner& scan) {
+    do {
+        scan.skip_spaces();
+        ForbiddenForm form;
+        form.line = scan.line();
+        form.column = scan.column();
+        const std::string_view typed = scan.identifier();
+        const InstructionForm* found = nullptr;
+        std::string names;
+        for (const InstructionForm& f : instruction_forms) {
+            if (found == nullptr && lower(typed) == lower(f.mnemonic)) found = &f;
+            if (names.find(f.mnemonic + std::string(",")) == std::string::npos)
+                names += std::string(f.mnemonic) + ", ";
+        }
+        if (found == nullptr) {
+            const std::string_view shown = typed.empty() ? scan.token_for_message() : typed;
+            error(scan, form.column,
+                  "expected an instruction to forbid (" + names + "or MOVE RR, MR, RM, MM)" +
+                      (shown.empty() ? "" : ", found " + in_quotes(shown)));
+            return;
+        }
+        form.name = found->mnemonic;
+        form.first = form.last = found->opcode;
+        if (found->opcode == op_move) {
+            form.last = op_move_mm;
+            scan.skip_spaces();
+            LineScanner look = scan;
+            const std::string kind = lower(look.identifier());
+            for (std::uint32_t k = 0; k < 4; ++k) {
+                if (kind != lower(mv_opcodes[k])) continue;
+                scan = look;
+                form.first = form.last = op_move + k;
+                form.name += std::string(" ") + mv_opcodes[k];
+            }
+        }
+        for (const ForbiddenForm& old : suite_.forbidden) {
+            if (old.first <= form.last && form.first <= old.last) {
+                error(scan, form.column,
+                      form.name + " is already forbidden on line " + std::to_string(old.line) +
+                          " (" + old.name + ")");
+                return;
+            }
+        }
+        suite_.forbidden.push_back(form);
+        scan.skip_spaces();
+    } while (scan.accept(','));
+}
+
+// `unchanged [0x20..0xFF]` or `unchanged [0x05]`.
+void SuiteParser::unchanged(LineScanner& scan) {
+    scan.skip_spaces();
+    CellRange range;
+    range.line = scan.line();
+    range.column = scan.column();
+    if (!scan.accept('[')) {
+        error(scan, range.column, "expected 'unchanged [address]' or 'unchanged [first..last]'");
+        return;
+    }
+    const auto first = count(scan, 0, 255);
+    if (!first) return;
+    std::optional<std::uint64_t> last = first;
+    if (scan.accept("..")) last = count(scan, *first, 255);
+    if (!last) return;
+    if (!scan.accept(']')) {
+        error(scan, scan.column(), "expected ']' (or '..' and the last address)");
+        return;
+    }
+    range.first = static_cast<unsigned>(*first);
+    range.last = static_cast<unsigned>(*last);
+    std::vector<CellRange>& scope = in_case_ ? current().unchanged : file_unchanged_;
+    for (const CellRange& old : scope) {
+        if (old.first <= range.last && range.first <= old.last) {
+            error(scan, range.column,
+                  "these cells overlap the unchanged ones of line " + std::to_string(old.line));
+            return;
+        }
+    }
+    scope.push_back(range);
+}
+
 void SuiteParser::register_start(LineScanner& scan, int column) {
     RegisterStart& start = in_case_ ? case_start_ : file_start_;
     if (start.line != 0) {
@@ -377,7 +490,8 @@ void SuiteParser::draw_start_state() {
 void SuiteParser::close_case() {
     if (!in_case_) return;
     current().limit = case_limit_.value_or(default_limit_);
-    if (current().expect.entries.empty() && current().bounds.empty())
+    if (current().expect.entries.empty() && current().bounds.empty() &&
+        current().unchanged.empty() && file_unchanged_.empty())
         suite_.diagnostics.push_back({current().line, 1,
                                       "case " + in_quotes(current().name) +
                                           " checks nothing: give it an 'expect' or 'steps' line"});
@@ -393,6 +507,20 @@ void SuiteParser::close_case() {
                                               std::to_string(current().limit)});
     }
     draw_start_state();
+    std::vector<CellRange>& cells = current().unchanged;
+    cells.insert(cells.begin(), file_unchanged_.begin(), file_unchanged_.end());
+    for (const StateEntry& e : current().expect.entries) {
+        if (e.target != StateEntry::ram) continue;
+        const unsigned last = e.first + static_cast<unsigned>(e.values.size()) - 1;
+        for (const CellRange& r : cells) {
+            if (r.first > last || e.first > r.last) continue;
+            suite_.diagnostics.push_back({e.line, e.column,
+                                          "an expected cell is also unchanged (line " +
+                                              std::to_string(r.line) +
+                                              "): expect it or keep it, not both"});
+            break;
+        }
+    }
     in_case_ = false;
     case_limit_.reset();
     cells_ = StateFile{};

@@ -9,6 +9,11 @@
 //                                 not given) and the case's name
 //   set    r3 = 5                 also before the first case: a register, z or pc at start
 //
+//   max words 12                  the program places at most 12 words
+//   forbid MOVE MM, ADD           instructions it may not hold (a MOVE kind, or a mnemonic)
+//   unchanged [0x20..0xFF]        cells every case must leave as they started (also in a
+//                                 case, for that case)
+//
 //   case six times seven          a case runs to the next `case` line
 //     ram    six-seven.ram        RAM image loaded first (named from the suite's folder)
 //     set    [0x00..0x01] = 6, 7  RAM cells written over it, as in RAM data files
@@ -57,6 +62,29 @@ struct RegisterStart {
     int column = 0;
 };
 
+// An instruction a program may not hold: the opcodes first..last.
+struct ForbiddenForm {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+    std::string name;  // "MOVE MM", "ADD"
+    int line = 0;
+    int column = 0;
+};
+
+struct WordLimit {
+    unsigned words = 0;
+    int line = 0;  // 0 when the suite sets no limit
+    int column = 0;
+};
+
+// RAM cells first..last that must end as they started.
+struct CellRange {
+    unsigned first = 0;
+    unsigned last = 0;
+    int line = 0;
+    int column = 0;
+};
+
 struct SuiteCase {
     std::string name;
     int line = 0;                 // of its `case` line
@@ -68,6 +96,7 @@ struct SuiteCase {
     std::vector<unsigned> random_registers;  // the registers drawn at random, in order
     StateFile expect;                        // the expectation entries
     std::vector<StepBound> bounds;
+    std::vector<CellRange> unchanged;  // the file's ranges, then the case's
     std::uint64_t limit = default_step_limit;
     unsigned points = 1;
     bool hidden = false;
@@ -77,6 +106,8 @@ struct SuiteCase {
 struct Suite {
     std::vector<SuiteCase> cases;
     std::vector<std::string> ram_images;  // the paths of the images the cases load
+    WordLimit max_words;
+    std::vector<ForbiddenForm> forbidden;
     std::vector<Diagnostic> diagnostics;
 
     bool ok() const { return diagnostics.empty(); }

@@ -117,4 +117,99 @@ TEST_F(SuiteCommand, StartStateMistakesAreRefused) {
         "adds.s");
 }
 
+// Copies [03] to [01] cell to cell, or through r1: the same result, other instructions.
+const char* const copy_mm =
+    "        MOVE [0x01], [0x03]\n"
+    "        ADDI r0, r0, 0\n"
+    "halt:   JZ   @halt\n";
+const char* const copy_through_r1 =
+    "        MOVE r1, [0x03]\n"
+    "        MOVE [0x01], r1\n"
+    "        MOVE [0x04], r1       ; a cell it should leave alone\n"
+    "        ADD  r2, r0, r0\n"
+    "halt:   JZ   @halt\n";
+
+TEST_F(SuiteCommand, ConstraintsFailEveryCaseOfAProgramThatBreaksThem) {
+    write("mm.s", copy_mm);
+    write("r1.s", copy_through_r1);
+    const std::string one_case = "case a\n  set [0x03] = 7\n  expect [0x01] = 7\n";
+    const struct {
+        std::string suite;
+        int mm_status, r1_status;
+        const char* shown;  // in the output of the run of both
+    } rows[] = {
+        {"max words 3\n" + one_case, 0, 1,
+         "t.suite:1:1: the program has 5 words, at most 3 are allowed"},
+        {"forbid MOVE MM\n" + one_case, 1, 0,
+         "t.suite:1:8: word 00 is MOVE MM, which this exercise does not allow"},
+        {"forbid jz\n" + one_case, 1, 1, "word 02 is JZ, which"},
+        {"forbid move\n" + one_case, 1, 1, "word 00 and 2 more are MOVE, which"},
+        {"forbid ADDI, ADD\n" + one_case, 1, 1, "t.suite:1:14: word 03 is ADD, which"},
+        {"unchanged [0x04..0xFF]\n" + one_case, 0, 1,
+         "t.suite:1:11: [04] is 07, expected 00 as at the start"},
+        {one_case + "  unchanged [0x03..0x04]\n", 0, 1,
+         "t.suite:4:13: [04] is 07, expected 00 as at the start"},
+        {"case a\n  set [0x03] = 7\n  unchanged [0x04]\n", 0, 1, "[04] is 07, expected 00"},
+    };
+    for (const auto& row : rows) {
+        write("t.suite", row.suite);
+        const Outcome mm = isa4("test t.suite mm.s");
+        const Outcome r1 = isa4("test t.suite r1.s");
+        EXPECT_EQ(mm.status, row.mm_status) << row.suite << mm.out << mm.err;
+        EXPECT_EQ(r1.status, row.r1_status) << row.suite << r1.out << r1.err;
+        EXPECT_NE((mm.out + r1.out).find(row.shown), std::string::npos)
+            << row.suite << mm.out << r1.out;
+    }
+    write("t.suite", "forbid ADD\n" + one_case);
+    ASSERT_EQ(isa4("asm r1.s -o r1.rom").status, 0);
+    const Outcome image = isa4("test t.suite r1.rom");
+    EXPECT_EQ(image.status, 1);
+    EXPECT_NE(image.out.find("word 03 is ADD, which"), std::string::npos) << image.out;
+}
+
+TEST_F(SuiteCommand, ConstraintMistakesAreRefused) {
+    write("mm.s", copy_mm);
+    expect_rows(
+        *this,
+        {
+            {"max words 0\ncase a\n  expect r1 = 0\n",
+             2,
+             {"t.suite:1:11: error: value 0 is out of range (1..256)"}},
+            {"max steps 4\ncase a\n  expect r1 = 0\n",
+             2,
+             {"t.suite:1:5: error: expected 'max words N'"}},
+            {"max words 4\nmax words 5\ncase a\n  expect r1 = 0\n",
+             2,
+             {"t.suite:2:1: error: 'max words' is already given on line 1"}},
+            {"case a\n  max words 4\n  expect r1 = 0\n",
+             2,
+             {"t.suite:2:3: error: 'max' holds for the whole program: put it before the first "
+              "case"}},
+            {"forbid JUMP\ncase a\n  expect r1 = 0\n",
+             2,
+             {"t.suite:1:8: error: expected an instruction to forbid (ADD, ADDI, JZ, MOVE, or "
+              "MOVE RR, MR, RM, MM), found 'JUMP'"}},
+            {"forbid MOVE\nforbid MOVE RM\ncase a\n  expect r1 = 0\n",
+             2,
+             {"t.suite:2:8: error: MOVE RM is already forbidden on line 1 (MOVE)"}},
+            {"forbid ADD, ADD\ncase a\n  expect r1 = 0\n",
+             2,
+             {"t.suite:1:13: error: ADD is already forbidden on line 1"}},
+            {"unchanged [0x20..0x10]\ncase a\n  expect r1 = 0\n",
+             2,
+             {"t.suite:1:18: error: value 16 is out of range (32..255)"}},
+            {"unchanged [0x10..0x2F]\ncase a\n  unchanged [0x20]\n", 0, {}},
+            {"unchanged [0x10..0x2F]\nunchanged [0x20]\ncase a\n  expect r1 = 0\n",
+             2,
+             {"t.suite:2:11: error: these cells overlap the unchanged ones of line 1"}},
+            {"unchanged [0x00..0x0F]\ncase a\n  expect [0x01] = 7\n",
+             2,
+             {"t.suite:3:10: error: an expected cell is also unchanged (line 1)"}},
+            {"case a\n  unchanged 0x10\n",
+             2,
+             {"t.suite:2:13: error: expected 'unchanged [address]'"}},
+        },
+        "mm.s");
+}
+
 }  // namespace

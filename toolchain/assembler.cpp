@@ -223,6 +223,7 @@ private:
             s.address = location_;
             statements_.push_back(std::move(s));
             out_.words++;
+            out_.placed[location_] = true;
         }
         location_++;
     }

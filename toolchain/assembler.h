@@ -31,6 +31,7 @@ struct Assembly {
     Isa4::Rom rom{};
     std::vector<Diagnostic> diagnostics;  // errors and warnings, in line order
     int words = 0;                        // statements that placed a word
+    CheckedArray<bool, 256> placed{};     // the addresses a statement placed a word at
     SymbolTable symbols;                  // the labels and .equ constants, as written
     std::array<int, 256> word_lines{};    // the source line that placed each word, 0 for none
 
