@@ -90,6 +90,12 @@ bool load_program(const std::string& path, Isa4::Rom& rom, CheckedArray<bool, 25
         program.source = bytes;
         program.word_lines = assembly.word_lines;
         placed = assembly.placed;
+        std::size_t warned = 0;
+        for (const Diagnostic& d : assembly.diagnostics)
+            if (++warned <= max_reasons) program.warnings.push_back(format_diagnostic(path, d));
+        if (warned > max_reasons)
+            program.warnings.push_back(escape_for_message(path) + ": " +
+                                       std::to_string(warned - max_reasons) + " more warnings");
         return true;
     }
     std::size_t errors = 0;

@@ -33,6 +33,7 @@ struct ProgramResult {
     bool graded = false;                // read and assembled (or loaded)
     std::string failure;                // else "does not assemble", "cannot be read" ...
     std::vector<std::string> reasons;   // why not: the file's error or the assembler's messages
+    std::vector<std::string> warnings;  // the assembler's, "file:line:column: warning: ..."
     std::vector<CaseResult> cases;      // one per suite case, in suite order
     Isa4::Rom rom{};                    // what the cases ran, when graded
     std::string source;                 // the program's text, when it was assembled

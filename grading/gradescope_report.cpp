@@ -17,6 +17,10 @@ std::string gradescope_report(const GradedBatch& batch, const ProgramResult& pro
         summary += program.failure + ":\n";
         for (const std::string& r : program.reasons) summary += printable(r) + "\n";
     }
+    if (!program.warnings.empty()) {
+        summary += "The assembler warns:\n";
+        for (const std::string& w : program.warnings) summary += printable(w) + "\n";
+    }
     std::string out = "{\n  \"score\": " + std::to_string(program.points()) +
                       ",\n  \"output\": " + json_string(summary) + ",\n  \"tests\": [";
     for (std::size_t i = 0; i < program.cases.size(); ++i) {

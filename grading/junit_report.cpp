@@ -40,7 +40,13 @@ std::string junit_report(const GradedBatch& batch) {
         suites += "  <testsuite name=\"" + classname + "\" tests=\"" +
                   std::to_string(p.cases.size()) + "\" failures=\"" + std::to_string(failed) +
                   "\" errors=\"" + std::to_string(erred) + "\" skipped=\"0\" time=\"" +
-                  printf_text("%.6f", program_seconds) + "\">\n" + cases + "  </testsuite>\n";
+                  printf_text("%.6f", program_seconds) + "\">\n" + cases;
+        if (!p.warnings.empty()) {
+            std::vector<std::string> shown;
+            for (const std::string& w : p.warnings) shown.push_back(printable(w));
+            suites += "    <system-out>" + xml_escaped(joined(shown)) + "</system-out>\n";
+        }
+        suites += "  </testsuite>\n";
         tests += p.cases.size();
         failures += failed;
         errors += erred;

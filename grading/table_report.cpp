@@ -64,6 +64,12 @@ std::string table_report(const GradedBatch& batch) {
             for (const std::string& r : p.reasons) out += "  " + printable(r) + "\n";
             continue;
         }
+        if (!p.warnings.empty()) {
+            out += "\n" + printable(p.path) + ": " +
+                   plural(static_cast<unsigned>(p.warnings.size()), "warning", "warnings") +
+                   " from the assembler\n";
+            for (const std::string& w : p.warnings) out += "  " + printable(w) + "\n";
+        }
         for (std::size_t i = 0; i < p.cases.size(); ++i) {
             const CaseResult& r = p.cases[i];
             if (r.verdict == Verdict::pass) continue;

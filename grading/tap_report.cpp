@@ -12,6 +12,8 @@ std::string tap_report(const GradedBatch& batch) {
         "TAP version 13\n1.." + std::to_string(batch.programs.size() * suite.cases.size()) + "\n";
     std::size_t number = 0;
     for (const ProgramResult& p : batch.programs) {
+        // The assembler's warnings as diagnostic lines before the program's test points.
+        for (const std::string& w : p.warnings) out += "# " + printable(w) + "\n";
         for (std::size_t i = 0; i < p.cases.size(); ++i) {
             const CaseResult& r = p.cases[i];
             // '#' would start a directive, and a line end would end the test line.

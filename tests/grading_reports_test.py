@@ -17,6 +17,7 @@ import tempfile
 
 import jsonschema
 import junitparser
+import xml.etree.ElementTree as ET
 
 ISA4, SOURCE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 EXAMPLE = os.path.join(SOURCE, "examples", "grading")
@@ -203,6 +204,23 @@ with tempfile.TemporaryDirectory() as scratch:
     run = subprocess.run([ISA4, "test", SUITE, fifo, ada], capture_output=True, timeout=20)
     check(run.returncode == 1 and b"Not a regular file" in run.stdout and
           b"6/6" in run.stdout, "a FIFO fails its cases and the batch goes on")
+
+    # The assembler's warnings reach the student in every report, read by their tools.
+    warned = os.path.join(scratch, "warned.s")
+    open(warned, "w").write(open(ada).read().replace("ADDI r0, r0, 0", "MOVE r0, r1")
+                            .replace("        JZ   done", "        JZ   next\nnext:   JZ   done"))
+    run = isa4(SUITE, warned, "--junit", junit, "--gradescope", os.path.join(scratch, "w.json"))
+    table = run.stdout.decode()
+    check(table.count("warning: MOVE never writes r0") == 2, "warnings under the table")
+    check("warning: JZ to the next word is a halting JZ" in table, "the halting-JZ warning")
+    tap = isa4("--tap", SUITE, warned).stdout
+    check(len(read_tap(tap)) == 6 and tap.count(b"\n# ") == 3, "warnings as TAP diagnostics")
+    junit_results(junit)
+    out = "".join(e.text or "" for e in ET.parse(junit).iter("system-out"))
+    check(out.count("warning:") == 3, "warnings in JUnit system-out: " + repr(out))
+    report = json.load(open(os.path.join(scratch, "w.json"), encoding="utf-8"))
+    jsonschema.validate(report, SCHEMA)
+    check(report["output"].count("warning:") == 3, "warnings in the Gradescope output")
 
 print("%d failures" % len(failures) if failures else "all reports read back")
 sys.exit(1 if failures else 0)

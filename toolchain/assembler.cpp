@@ -453,6 +453,11 @@ private:
             // A taken JZ sets pc to its operand and the word after it executes next, so a
             // jump to a label stores the address just before the label.
             const std::int64_t operand = to_label ? v->value - 1 : v->value;
+            if (to_label && (operand & 0xFF) == (s.address & 0xFF))
+                warning(s.line, target.column,
+                        "JZ to the next word is a halting JZ (its operand is its own address): it "
+                        "stops here when z is set; the next word follows anyway, so leave the JZ "
+                        "out to go on there (JZ @label halts on purpose)");
             in.opcode = op_jz;
             in.imm = static_cast<std::uint32_t>(operand & 0xFF);
         } else {  // MOVE
