@@ -69,7 +69,8 @@ TEST(Suite, MistakesNameTheirLineAndColumn) {
         {"", "1:1: the suite has no cases: add 'case NAME' lines"},
         {"expect r1 = 1\n", "1:1: 'expect' belongs to a case: start one with 'case NAME' first"},
         {"case\n", "1:1: a case needs a name: 'case NAME'"},
-        {"case a\n", "1:1: case 'a' checks nothing: give it an 'expect' or 'steps' line"},
+        {"case a\n",
+         "1:1: case 'a' checks nothing: give it an 'expect', 'compare' or 'steps' line"},
         {"case a\nexpect r1 = 1\ncase a\nexpect r1 = 1\n",
          "3:6: a case named 'a' is already on line 1"},
         {"case a\n  expect r1 = 256\n", "2:15: value 256 is out of range (0..255)"},
@@ -84,8 +85,8 @@ TEST(Suite, MistakesNameTheirLineAndColumn) {
         {"case a\n  expect r1 = 1\n  points 2 3\n", "3:12: unexpected '3' after 'points'"},
         {"case a\n  expect r1 = 1\n  until never\n", "3:9: expected 'until halt' or 'until limit'"},
         {"case a\n  expect r1 = 1\n  weight 2\n",
-         "3:3: unknown keyword 'weight' (expected case, ram, set, registers, expect, unchanged, "
-         "steps, limit, points, hidden, visible or until)"},
+         "3:3: unknown keyword 'weight' (expected case, ram, set, registers, expect, compare, "
+         "unchanged, steps, limit, points, partial, hint, hidden, visible, until or generate)"},
         {"case a\n  ram missing.ram\n  expect r1 = 1\n",
          "2:7: cannot load the RAM image 'missing.ram' (No such file or directory)"},
         {"case a\x1b[2J\n  expect r1 = 1\n", "1:6: a case name holds no control characters"},
