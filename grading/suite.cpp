@@ -151,6 +151,7 @@ private:
     std::map<std::string, int> names_;  // every case's name and its line
     std::uint64_t points_ = 0;          // of the cases closed so far
     bool points_refused_ = false;
+    bool cases_refused_ = false;
     int name_column_ = 1;  // of the current case's name
 };
 
@@ -195,7 +196,7 @@ std::optional<std::uint64_t> SuiteParser::count(LineScanner& scan, std::uint64_t
 
 void SuiteParser::line(std::string_view text, int number) {
     LineScanner scan(text, number);
-    if (scan.at_end()) return;
+    if (scan.at_end() || cases_refused_) return;
     const int column = scan.column();
     const std::string keyword = lower(scan.identifier());
     const std::size_t errors_before = suite_.diagnostics.size();
@@ -289,6 +290,14 @@ bool SuiteParser::unique_name(const SuiteCase& c, int column) {
 
 void SuiteParser::start_case(std::string_view text, LineScanner& scan, int column) {
     close_case();
+    if (suite_.cases.size() >= max_suite_cases) {
+        if (!cases_refused_)
+            error(scan, column,
+                  "a suite holds at most " + std::to_string(max_suite_cases) + " cases");
+        cases_refused_ = true;
+        in_case_ = false;
+        return;
+    }
     const std::string_view name = rest_of_line(text, scan);
     const int name_column = scan.column();
     suite_.cases.emplace_back();
@@ -904,8 +913,13 @@ void SuiteParser::expand_generated() {
     base.generate_line = g.line;
     base.generate_column = g.column;
     base.drawn = g.cells;
+    if (suite_.cases.size() + g.count > max_suite_cases) {
+        suite_.diagnostics.push_back({g.line, g.column,
+                                      "these cases would make the suite more than " +
+                                          std::to_string(max_suite_cases) + " cases"});
+        return;
+    }
     bool names_ok = true;
-    suite_.cases.reserve(suite_.cases.size() + g.count);
     for (unsigned k = 1; k <= g.count; ++k) {
         suite_.cases.push_back(base);
         SuiteCase& c = current();

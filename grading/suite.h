@@ -56,8 +56,10 @@ inline constexpr std::uint64_t max_step_limit = 1000000000;
 // The most points one case may give, and a whole suite (generated cases included).
 inline constexpr unsigned max_case_points = 1000000;
 inline constexpr std::uint64_t max_suite_points = 1000000000;
-// The most cases one `generate` line makes, and the largest factor of `K * model`.
+// The most cases one `generate` line makes, and a suite in all; the largest factor of
+// `K * model`.
 inline constexpr unsigned max_generated_cases = 10000;
+inline constexpr std::size_t max_suite_cases = 100000;
 inline constexpr unsigned max_model_factor = 1000;
 
 struct StepBound {
