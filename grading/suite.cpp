@@ -152,7 +152,8 @@ private:
     std::uint64_t points_ = 0;          // of the cases closed so far
     bool points_refused_ = false;
     bool cases_refused_ = false;
-    int name_column_ = 1;  // of the current case's name
+    std::size_t case_errors_ = 0;  // the diagnostics before the current case
+    int name_column_ = 1;          // of the current case's name
 };
 
 // True the first time `keyword` is given in its scope (the file's or the case's); a
@@ -300,6 +301,7 @@ void SuiteParser::start_case(std::string_view text, LineScanner& scan, int colum
     }
     const std::string_view name = rest_of_line(text, scan);
     const int name_column = scan.column();
+    case_errors_ = suite_.diagnostics.size();
     suite_.cases.emplace_back();
     in_case_ = true;
     current().line = scan.line();

@@ -94,6 +94,34 @@ TEST(Suite, MistakesNameTheirLineAndColumn) {
     for (const auto& c : cases) EXPECT_EQ(first_error(parse_suite(c.text, "")), c.error) << c.text;
 }
 
+// Stored suites give their students the same cases for good: the draws are pinned here,
+// so a change of the generator shows as a failure rather than as other cases.
+TEST(Suite, GeneratedCasesDrawTheSameCellsForGood) {
+    const Suite suite = parse_suite(
+        "case r\n"
+        "  generate 3 seed 7: [0x00..0x01] in 0..15, [0x10] in 200..202\n"
+        "  set [0x20] = 9\n"
+        "  expect r1 = 0\n"
+        "  points 2\n",
+        "");
+    ASSERT_TRUE(suite.ok()) << first_error(suite);
+    ASSERT_EQ(suite.cases.size(), 3u);
+    EXPECT_EQ(suite.total_points(), 6u);
+    const struct {
+        const char* name;
+        unsigned x, y, z;
+    } drawn[] = {{"r 1", 7, 5, 201}, {"r 2", 1, 1, 201}, {"r 3", 4, 4, 201}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const SuiteCase& c = suite.cases[i];
+        EXPECT_EQ(c.name, drawn[i].name);
+        EXPECT_EQ(c.ram[0x00], drawn[i].x) << c.name;
+        EXPECT_EQ(c.ram[0x01], drawn[i].y) << c.name;
+        EXPECT_EQ(c.ram[0x10], drawn[i].z) << c.name;
+        EXPECT_EQ(c.ram[0x20], 9) << c.name;
+        EXPECT_EQ(c.points, 2u);
+    }
+}
+
 // A program that counts r1 up to the number in RAM cell 00 and halts: 4 + 7n steps.
 const char* const count_up =
     "loop:  MOVE r2, [0x00]\n"
