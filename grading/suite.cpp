@@ -48,17 +48,14 @@ namespace {
 constexpr std::size_t max_name_size = 200;
 constexpr std::size_t max_hint_size = 200;
 
-// The keywords of a suite, those that may stand before the first case first.
-const char* const file_keywords[] = {"case", "limit",  "registers", "set",
-                                     "max",  "forbid", "unchanged", "model"};
-const char* const case_keywords[] = {"ram",  "expect", "compare", "steps", "points",  "partial",
-                                     "hint", "hidden", "visible", "until", "generate"};
+// Every keyword of a suite: those of the file's lines, then those of a case only.
+const char* const keywords[] = {"case",    "limit",     "registers", "set",     "max",
+                                "forbid",  "unchanged", "model",     "ram",     "expect",
+                                "compare", "steps",     "points",    "partial", "hint",
+                                "hidden",  "visible",   "until",     "generate"};
 
-bool is_keyword(const std::string& word, bool in_case_only) {
-    if (!in_case_only)
-        for (const char* k : file_keywords)
-            if (word == k) return true;
-    for (const char* k : case_keywords)
+bool is_keyword(const std::string& word) {
+    for (const char* k : keywords)
         if (word == k) return true;
     return false;
 }
@@ -202,7 +199,7 @@ void SuiteParser::line(std::string_view text, int number) {
     const std::string keyword = lower(scan.identifier());
     const std::size_t errors_before = suite_.diagnostics.size();
 
-    if (!is_keyword(keyword, false)) {
+    if (!is_keyword(keyword)) {
         if (keyword.empty() && !in_case_)
             error(scan, column,
                   "expected a keyword (case, limit, registers, set ...), found " +
