@@ -87,6 +87,7 @@ int run_test(const TestArgs& args) {
         return exit_usage;
     }
     inputs.insert(inputs.end(), suite.ram_images.begin(), suite.ram_images.end());
+    if (!suite.model.path.empty()) inputs.push_back(suite.model.path);
     for (const Report& r : reports) {
         if (r.path.empty()) continue;
         if (!output_clear_of_inputs(r.path, inputs)) return exit_usage;
