@@ -443,7 +443,11 @@ FileReading classify_file(std::string_view bytes, MemoryKind kind) {
         case ImageFormat::logisim: return FileReading::logisim;
         default: break;
     }
-    if (bytes.size() == raw_size(kind) && !is_utf8_text(bytes)) return FileReading::raw;
+    // Text has lines: a raw image's bytes may all be printable, but then seldom break
+    // into lines as well.
+    if (bytes.size() == raw_size(kind) &&
+        (!is_utf8_text(bytes) || bytes.find_first_of("\r\n") == std::string_view::npos))
+        return FileReading::raw;
     return FileReading::text;
 }
 
@@ -451,7 +455,9 @@ std::string reading_note(FileReading reading, std::string_view bytes) {
     std::string why;
     switch (reading) {
         case FileReading::raw:
-            why = has_nul(bytes) ? "it holds a NUL byte" : "it is no UTF-8 text";
+            why = has_nul(bytes)        ? "it holds a NUL byte"
+                  : is_utf8_text(bytes) ? "it has a raw image's size and no line end"
+                                        : "it has a raw image's size and is no UTF-8 text";
             break;
         case FileReading::ihex: why = "its first line starts with ':'"; break;
         case FileReading::logisim: why = "its first line is 'v2.0 raw'"; break;

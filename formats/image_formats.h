@@ -15,7 +15,7 @@
 //   2. a first line "v2.0 raw" (after a UTF-8 byte order mark) is logisim;
 //   3. a first line that is not blank starting with ':' is ihex;
 //   4. a file of exactly the raw image's size (768 bytes ROM, 256 RAM) that is not UTF-8
-//      text is a raw image;
+//      text, or holds no line end, is a raw image;
 //   5. anything else is text: a source where a program is read (isa4 test and trace),
 //      and refused, with its first line, where an image is.
 //

@@ -51,7 +51,7 @@ ProgramResult grade_program(const Suite& suite, const std::string& path);
 // True when a program file is to be assembled rather than loaded as an image, by the rule
 // every reader shares (`classify_file` in formats/image_formats.h): text with no NUL byte
 // whose first line is neither Intel HEX nor Logisim's header, and not a raw image's 768
-// bytes that are no UTF-8 text. The two names are one test.
+// bytes that are no UTF-8 text or hold no line end. The two names are one test.
 bool looks_like_source(const std::string& bytes);
 bool reads_as_source(const std::string& bytes);
 

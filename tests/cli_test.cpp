@@ -399,8 +399,8 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"ImageAssembledAsSource", "true", "asm p.rom -o x.rom", 1,
                     "p.rom: error: an image, not a source (read as a raw image, as it holds a NUL "
                     "byte)"},
-        HostileCase{"PrintableRamWithoutFrom", "printf '%0256d' 0 > t.ram", "run p.rom --ram t.ram",
-                    1, "--from raw to read it as a raw image"},
+        HostileCase{"PrintableRamWithoutFrom", "printf '%0255d\\n' 0 > t.ram",
+                    "run p.rom --ram t.ram", 1, "--from raw to read it as a raw image"},
 
         // Intel HEX that says an address twice or ends early.
         HostileCase{"IhexAddressTwice",
@@ -440,6 +440,8 @@ TEST_F(Isa4Command, ImagesAreReadByContentOrByTheFormatGiven) {
     colon_ram.replace(0, 11, ":00000001FF");
     header_ram.replace(0, 9, "v2.0 raw\n");
     const std::string printable_ram(256, 'A');
+    std::string lines_ram = printable_ram;
+    lines_ram[100] = '\n';
     const struct {
         const char* name;
         std::string file;
@@ -450,7 +452,8 @@ TEST_F(Isa4Command, ImagesAreReadByContentOrByTheFormatGiven) {
         {"ihex after a byte order mark", "\xEF\xBB\xBF" + record, "", rom},
         {"raw RAM spelling an end record", colon_ram, " --ram", colon_ram},
         {"raw RAM spelling the Logisim header", header_ram, " --ram", header_ram},
-        {"printable RAM read as raw", printable_ram, " --ram --from raw", printable_ram},
+        {"printable RAM on one line", printable_ram, " --ram", printable_ram},
+        {"printable RAM in lines read as raw", lines_ram, " --ram --from raw", lines_ram},
         {"RAM-sized ROM read as raw", std::string(256, '\0'), " --from raw",
          std::string(768, '\0')},
     };
