@@ -19,9 +19,9 @@ CLI::Option* add_format_option(CLI::App* cmd, const std::string& flags, std::str
         ->type_name("FORMAT");
 }
 
-CLI::Option* add_from_option(CLI::App* cmd, std::string& format) {
+CLI::Option* add_from_option(CLI::App* cmd, std::string& format, const std::string& flag) {
     return cmd
-        ->add_option("--from", format,
+        ->add_option(flag, format,
                      "read the image as raw, ihex or logisim, whatever its content shows "
                      "(default: told by its content)")
         ->check(CLI::IsMember(format_names))

@@ -21,7 +21,8 @@ CLI::Option* add_format_option(CLI::App* cmd, const std::string& flags, std::str
 ImageFormat format_of(const std::string& name);
 
 // "--from raw|ihex|logisim": read the input in this format, whatever its content shows.
-CLI::Option* add_from_option(CLI::App* cmd, std::string& format);
+CLI::Option* add_from_option(CLI::App* cmd, std::string& format,
+                             const std::string& flag = "--from");
 // The format a checked --from value names; nothing when none was given.
 std::optional<ImageFormat> forced_format(const std::string& name);
 

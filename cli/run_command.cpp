@@ -81,6 +81,7 @@ CLI::App* add_run_command(CLI::App& app, RunArgs& args) {
         ->check(named)
         ->type_name("FILE");
     add_from_option(cmd, args.from);
+    add_from_option(cmd, args.ram_from, "--ram-from")->needs("--ram");
     return cmd;
 }
 
@@ -91,7 +92,8 @@ int run_run(const RunArgs& args) {
     Isa4 arch{};
     Diagnostic error;
     if (!load_rom_any(args.image, arch.rom, error, forced_format(args.from)) ||
-        (!args.ram.empty() && !load_ram_any(args.ram, arch.ram, error)))
+        (!args.ram.empty() &&
+         !load_ram_any(args.ram, arch.ram, error, forced_format(args.ram_from))))
         return status_of(false, error);
     SymbolTable symbols;
     if (!load_symbols(args.symbols, symbols)) return exit_failed;

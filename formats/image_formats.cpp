@@ -497,8 +497,8 @@ bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content
             fault = Diagnostic{first_text_line(bytes), 0,
                                "not an image: text (no NUL byte) whose first line is no Intel "
                                "HEX record (':') or Logisim header ('v2.0 raw'); assemble a "
-                               "source with isa4 asm, or say --from raw to read it as a raw "
-                               "image"};
+                               "source with isa4 asm, or give --from raw (--ram-from raw for "
+                               "run's RAM) to read it as a raw image"};
             return false;
         case FileReading::raw: {
             const MemoryKind other = kind == MemoryKind::rom ? MemoryKind::ram : MemoryKind::rom;

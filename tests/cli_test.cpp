@@ -400,7 +400,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "p.rom: error: an image, not a source (read as a raw image, as it holds a NUL "
                     "byte)"},
         HostileCase{"PrintableRamWithoutFrom", "printf '%0255d\\n' 0 > t.ram",
-                    "run p.rom --ram t.ram", 1, "--from raw to read it as a raw image"},
+                    "run p.rom --ram t.ram", 1,
+                    "--ram-from raw for run's RAM) to read it as a raw image"},
 
         // Intel HEX that says an address twice or ends early.
         HostileCase{"IhexAddressTwice",
@@ -463,6 +464,10 @@ TEST_F(Isa4Command, ImagesAreReadByContentOrByTheFormatGiven) {
         EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
         EXPECT_EQ(read("out"), c.image) << c.name;
     }
+    write("p.rom", rom);
+    write("t.ram", lines_ram);
+    EXPECT_EQ(isa4("run p.rom --steps 0 --quiet --ram t.ram").status, 1);
+    EXPECT_EQ(isa4("run p.rom --steps 0 --quiet --ram t.ram --ram-from raw").status, 0);
 }
 
 // isa4 test judges a program as asm and run do: a stray control byte in a comment is
