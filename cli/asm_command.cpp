@@ -44,19 +44,36 @@ int run_asm(const AsmArgs& args) {
     }
     const auto text = read_text_input(args.source);
     if (!text) return exit_failed;
+    // What isa4 test and trace would load as an image is no source here either.
+    const FileReading reading = classify_file(*text, MemoryKind::rom);
+    if (reading != FileReading::text) {
+        complain(args.source,
+                 "an image, not a source (" + reading_note(reading, *text) + "); no image written");
+        return exit_failed;
+    }
     const Assembly assembly = assemble(*text);
     if (!report(args.source, assembly.diagnostics)) {
         int errors = 0;
         for (const Diagnostic& d : assembly.diagnostics) errors += d.warning ? 0 : 1;
-        std::cerr << escape_for_message(args.source) << ": " << errors
-                  << (errors == 1 ? " error" : " errors") << "; no image written\n";
+        complain(args.source, std::to_string(errors) + (errors == 1 ? " error" : " errors") +
+                                  "; no image written");
+        return exit_failed;
+    }
+    // What dis and run cannot read back is not written: a symbol file past the cap on text
+    // inputs is refused before the image is saved.
+    const std::string symbol_text =
+        args.symbols.empty() ? std::string() : symbol_file_text(assembly.symbols);
+    if (symbol_text.size() > max_text_file_size) {
+        complain(args.symbols, "the symbol file would be " + std::to_string(symbol_text.size()) +
+                                   " bytes, over the " + std::to_string(max_text_file_size) +
+                                   " that dis and run read; no image or symbol file written");
         return exit_failed;
     }
     Diagnostic error;
     if (!save_rom_as(args.output, format_of(args.format), assembly.rom, error))
         return status_of(false, error);
     if (args.symbols.empty()) return exit_ok;
-    const FileResult saved = save_file(args.symbols.c_str(), symbol_file_text(assembly.symbols));
+    const FileResult saved = save_file(args.symbols.c_str(), symbol_text);
     if (!saved) complain(args.symbols, "cannot write the symbol file (" + saved.reason + ")");
     return saved ? exit_ok : exit_failed;
 }

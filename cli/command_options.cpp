@@ -19,6 +19,20 @@ CLI::Option* add_format_option(CLI::App* cmd, const std::string& flags, std::str
         ->type_name("FORMAT");
 }
 
+CLI::Option* add_from_option(CLI::App* cmd, std::string& format, const std::string& flag) {
+    return cmd
+        ->add_option(flag, format,
+                     "read the image as raw, ihex or logisim, whatever its content shows "
+                     "(default: told by its content)")
+        ->check(CLI::IsMember(format_names))
+        ->type_name("FORMAT");
+}
+
+std::optional<ImageFormat> forced_format(const std::string& name) {
+    if (name.empty()) return std::nullopt;
+    return format_from_name(name);
+}
+
 ImageFormat format_of(const std::string& name) {
     return format_from_name(name).value_or(ImageFormat::raw);
 }

@@ -1,6 +1,7 @@
 // What the image subcommands share: the --format option and the symbol files they read.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,12 @@ CLI::Option* add_format_option(CLI::App* cmd, const std::string& flags, std::str
 
 // The format a checked --format value names.
 ImageFormat format_of(const std::string& name);
+
+// "--from raw|ihex|logisim": read the input in this format, whatever its content shows.
+CLI::Option* add_from_option(CLI::App* cmd, std::string& format,
+                             const std::string& flag = "--from");
+// The format a checked --from value names; nothing when none was given.
+std::optional<ImageFormat> forced_format(const std::string& name);
 
 // Prints `error` when `ok` is false; the exit status for it.
 int status_of(bool ok, const Diagnostic& error);

@@ -29,6 +29,7 @@ CLI::App* add_convert_command(CLI::App& app, ConvertArgs& args) {
         ->type_name("IMAGE");
     add_format_option(cmd, "--to", args.format)->required();
     cmd->add_flag("--ram", args.ram, "the images are RAM images (256 cells)");
+    add_from_option(cmd, args.from);
     return cmd;
 }
 
@@ -38,11 +39,11 @@ int run_convert(const ConvertArgs& args) {
     bool ok = false;
     if (args.ram) {
         Isa4::Ram ram{};
-        ok = load_ram_any(args.input, ram, error) &&
+        ok = load_ram_any(args.input, ram, error, forced_format(args.from)) &&
              save_ram_as(args.output, format_of(args.format), ram, error);
     } else {
         Isa4::Rom rom{};
-        ok = load_rom_any(args.input, rom, error) &&
+        ok = load_rom_any(args.input, rom, error, forced_format(args.from)) &&
              save_rom_as(args.output, format_of(args.format), rom, error);
     }
     return status_of(ok, error);

@@ -14,6 +14,7 @@ struct ConvertArgs {
     std::string output;
     std::string format;
     bool ram = false;
+    std::string from;  // --from: the input's format, or empty
 };
 
 CLI::App* add_convert_command(CLI::App& app, ConvertArgs& args);

@@ -23,13 +23,15 @@ CLI::App* add_dis_command(CLI::App& app, DisArgs& args) {
     cmd->add_option("--symbols", args.symbols, "show the names of this symbol file")
         ->check(named)
         ->type_name("FILE");
+    add_from_option(cmd, args.from);
     return cmd;
 }
 
 int run_dis(const DisArgs& args) {
     Isa4::Rom rom{};
     Diagnostic error;
-    if (!load_rom_any(args.image, rom, error)) return status_of(false, error);
+    if (!load_rom_any(args.image, rom, error, forced_format(args.from)))
+        return status_of(false, error);
     SymbolTable symbols;
     if (!load_symbols(args.symbols, symbols)) return exit_failed;
     std::cout << "; " << escape_for_message(args.image) << "\n"

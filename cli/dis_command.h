@@ -13,6 +13,7 @@ struct DisArgs {
     std::string image;
     bool every_word = false;
     std::string symbols;
+    std::string from;  // --from: the image's format, or empty
 };
 
 CLI::App* add_dis_command(CLI::App& app, DisArgs& args);

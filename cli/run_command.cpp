@@ -34,16 +34,18 @@ int check_expectations(const std::string& path, const Isa4& arch) {
         complain(path, "no expected values (name pc, z, a register or a [RAM address])");
         return exit_failed;
     }
-    const CheckResult result = check_state(expected, arch);
+    const CheckResult result = check_state(expected, arch, max_shown_mismatches);
     for (const Mismatch& m : result.mismatches)
         print_diagnostic(path, Diagnostic{m.line, m.column, mismatch_text(m)});
-    if (result.mismatches.empty()) {
+    if (result.differing == 0) {
         std::cout << escape_for_message(path) << ": all " << result.checked
                   << " expected values match\n";
         return exit_ok;
     }
-    std::cerr << escape_for_message(path) << ": " << result.mismatches.size() << " of "
-              << result.checked << " expected values differ\n";
+    const auto unshown = result.differing - static_cast<int>(result.mismatches.size());
+    complain(path, std::to_string(result.differing) + " of " + std::to_string(result.checked) +
+                       " expected values differ" +
+                       (unshown > 0 ? " (" + std::to_string(unshown) + " more not shown)" : ""));
     return exit_failed;
 }
 
@@ -78,6 +80,8 @@ CLI::App* add_run_command(CLI::App& app, RunArgs& args) {
     cmd->add_option("--expect", args.expect, "check the final state against this file")
         ->check(named)
         ->type_name("FILE");
+    add_from_option(cmd, args.from);
+    add_from_option(cmd, args.ram_from, "--ram-from")->needs("--ram");
     return cmd;
 }
 
@@ -87,8 +91,9 @@ int run_run(const RunArgs& args) {
         return exit_failed;
     Isa4 arch{};
     Diagnostic error;
-    if (!load_rom_any(args.image, arch.rom, error) ||
-        (!args.ram.empty() && !load_ram_any(args.ram, arch.ram, error)))
+    if (!load_rom_any(args.image, arch.rom, error, forced_format(args.from)) ||
+        (!args.ram.empty() &&
+         !load_ram_any(args.ram, arch.ram, error, forced_format(args.ram_from))))
         return status_of(false, error);
     SymbolTable symbols;
     if (!load_symbols(args.symbols, symbols)) return exit_failed;

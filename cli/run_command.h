@@ -21,6 +21,8 @@ struct RunArgs {
     std::string save_format = "raw";
     std::string symbols;
     std::string expect;
+    std::string from;      // --from: the ROM image's format, or empty
+    std::string ram_from;  // --ram-from: the RAM image's format, or empty
 };
 
 CLI::App* add_run_command(CLI::App& app, RunArgs& args);

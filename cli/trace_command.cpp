@@ -71,13 +71,18 @@ CLI::App* add_trace_command(CLI::App& app, TraceArgs& args) {
 int run_trace(const TraceArgs& args) {
     if (!output_clear_of_inputs(args.output, {args.program, args.ram, args.symbols}))
         return exit_failed;
-    const auto bytes = read_text_input(args.program);
-    if (!bytes) return exit_failed;
+    // A source or an image, told apart as isa4 test and run tell them.
+    ProgramFile program;
+    Diagnostic error;
+    if (!read_program_file(args.program, program, error)) {
+        print_diagnostic(error);
+        return exit_failed;
+    }
+    const std::string* bytes = &program.source;
 
     Isa4 arch{};
-    Diagnostic error;
     Assembly assembly;
-    const bool is_source = reads_as_source(*bytes);
+    const bool is_source = program.is_source;
     if (is_source) {
         assembly = assemble(*bytes);
         if (!report(args.program, assembly.diagnostics)) {
@@ -85,9 +90,8 @@ int run_trace(const TraceArgs& args) {
             return exit_failed;
         }
         arch.rom = assembly.rom;
-    } else if (!load_rom_any(args.program, arch.rom, error)) {
-        print_diagnostic(error);
-        return exit_failed;
+    } else {
+        take_image(program.image, arch.rom);
     }
     if (!args.ram.empty() && !load_ram_any(args.ram, arch.ram, error)) {
         print_diagnostic(error);

@@ -47,18 +47,6 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-// The first line of `bytes` after a UTF-8 byte order mark, without its line end (CR, LF
-// or both), or nothing when no line end comes within `limit` bytes.
-std::optional<std::string_view> first_line(std::string_view bytes, std::size_t limit) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    const std::size_t end = bytes.substr(0, limit).find_first_of("\r\n");
-    if (end == std::string_view::npos) {
-        if (bytes.size() > limit) return std::nullopt;
-        return bytes;
-    }
-    return bytes.substr(0, end);
-}
-
 // A byte of the file in a message, quoted and escaped as every outside byte is: 'G', '\x1b'.
 std::string shown(char c) {
     return in_quotes(std::string_view(&c, 1));
@@ -130,18 +118,27 @@ public:
           content_(content),
           fault_(fault),
           image_(raw_size(kind)),
-          held_(raw_size(kind)) {}
+          held_(raw_size(kind)),
+          given_on_(raw_size(kind)) {}
 
     bool read(std::string_view text) {
         int line = 0;
+        int last = 0;  // the last line that holds a record
         bool ended = false;
         for (const std::string_view text_line : split_lines(text)) {
             const std::string_view record = trim(text_line);
             ++line;
             if (record.empty()) continue;
-            if (ended) return fail(line, "text after the end-of-file record");
+            column_ = static_cast<int>(record.data() - text_line.data()) + 1;
+            if (ended) return fail(line, column_, "text after the end-of-file record");
             if (!read_record(record, line, ended)) return false;
+            last = line;
         }
+        // A file cut short would otherwise pass for a smaller image.
+        if (!ended)
+            return fail(last, 0,
+                        "the file ends without the end-of-file record :00000001FF (is it cut "
+                        "short?)");
         take_raw_bytes(image_, held_, kind_, content_);
         return true;
     }
@@ -152,40 +149,56 @@ private:
     Diagnostic& fault_;
     std::vector<unsigned char> image_;
     std::vector<bool> held_;
-    unsigned long base_ = 0;  // from the extended address records
+    std::vector<int> given_on_;  // the line that gave each byte, 0 for none
+    unsigned long base_ = 0;     // from the extended address records
+    int column_ = 1;             // of the record's ':' in its line
 
-    bool fail(int line, std::string message) {
-        fault_ = Diagnostic{line, 0, std::move(message)};
+    bool fail(int line, int column, std::string message) {
+        fault_ = Diagnostic{line, column, std::move(message)};
         return false;
+    }
+    // At the record's character `at` (its ':' is 0).
+    bool fail_at(int line, std::size_t at, std::string message) {
+        return fail(line, column_ + static_cast<int>(at), std::move(message));
     }
 
     bool read_record(std::string_view record, int line, bool& ended) {
         if (record[0] != ':')
-            return fail(line, "expected a record starting with ':', found " + shown(record[0]));
+            return fail_at(line, 0,
+                           "expected a record starting with ':', found " + shown(record[0]));
+        // The longest record, 255 data bytes, is 521 characters: the rest is not read.
+        constexpr std::size_t longest = 1 + 2 * (255 + 5);
+        if (record.size() > longest)
+            return fail_at(line, longest,
+                           "record longer than any Intel HEX record (" + std::to_string(longest) +
+                               " characters)");
         std::vector<unsigned> bytes;
         for (std::size_t i = 1; i < record.size(); i += 2) {
             const int hi = hex_digit(record[i]);
-            if (hi < 0) return fail(line, shown(record[i]) + " is not a hex digit");
+            if (hi < 0) return fail_at(line, i, shown(record[i]) + " is not a hex digit");
             if (i + 1 == record.size())
-                return fail(line, "odd number of hex digits (a record is whole bytes)");
+                return fail_at(line, i, "odd number of hex digits (a record is whole bytes)");
             const int lo = hex_digit(record[i + 1]);
-            if (lo < 0) return fail(line, shown(record[i + 1]) + " is not a hex digit");
+            if (lo < 0) return fail_at(line, i + 1, shown(record[i + 1]) + " is not a hex digit");
             bytes.push_back(static_cast<unsigned>(hi << 4 | lo));
         }
         if (bytes.size() < 5)
-            return fail(line, "record too short (at least a count, address, type and checksum)");
+            return fail_at(line, 0,
+                           "record too short (at least a count, address, type and checksum)");
         const unsigned count = bytes[0];
         if (bytes.size() != count + 5)
-            return fail(line, "the record's count says " + std::to_string(count) +
-                                  " data bytes, it holds " + std::to_string(bytes.size() - 5));
+            return fail_at(line, 1,
+                           "the record's count says " + std::to_string(count) +
+                               " data bytes, it holds " + std::to_string(bytes.size() - 5));
         unsigned sum = 0;
         for (std::size_t i = 0; i + 1 < bytes.size(); ++i) sum += bytes[i];
         const unsigned expected = (0x100 - (sum & 0xFF)) & 0xFF;
         if (bytes.back() != expected)
-            return fail(line, "bad checksum " + printf_text("%02X", bytes.back()) +
-                                  " (the record's bytes "
-                                  "give " +
-                                  printf_text("%02X", expected) + ")");
+            return fail_at(line, record.size() - 2,
+                           "bad checksum " + printf_text("%02X", bytes.back()) +
+                               " (the record's bytes "
+                               "give " +
+                               printf_text("%02X", expected) + ")");
 
         const unsigned long address = bytes[1] << 8 | bytes[2];
         const unsigned type = bytes[3];
@@ -194,30 +207,40 @@ private:
             case 0x00:  // data
                 for (unsigned i = 0; i < count; ++i) {
                     const unsigned long at = base_ + address + i;
+                    const std::size_t digit = 9 + 2 * i;
                     if (at >= image_.size())
-                        return fail(line, "address " + printf_text("0x%04lX", at) +
-                                              " is beyond the " + std::to_string(image_.size()) +
-                                              "-byte " + memory_name(kind_) + " image");
+                        return fail_at(line, digit,
+                                       "address " + printf_text("0x%04lX", at) + " is beyond the " +
+                                           std::to_string(image_.size()) + "-byte " +
+                                           memory_name(kind_) + " image");
+                    // Said twice, one of the two is wrong: neither is taken.
+                    if (given_on_[at] != 0)
+                        return fail_at(line, digit,
+                                       "address " + printf_text("0x%04lX", at) +
+                                           " is already given on line " +
+                                           std::to_string(given_on_[at]));
                     image_[at] = static_cast<unsigned char>(data[i]);
                     held_[at] = true;
+                    given_on_[at] = line;
                 }
                 return true;
             case 0x01:  // end of file
-                if (count != 0) return fail(line, "an end-of-file record holds no data");
+                if (count != 0) return fail_at(line, 1, "an end-of-file record holds no data");
                 ended = true;
                 return true;
             case 0x02:  // extended segment address: base = value * 16
             case 0x04:  // extended linear address: base = value << 16
-                if (count != 2) return fail(line, "an extended address record holds 2 bytes");
+                if (count != 2) return fail_at(line, 1, "an extended address record holds 2 bytes");
                 base_ = static_cast<unsigned long>(data[0] << 8 | data[1]) << (type == 2 ? 4 : 16);
                 return true;
             case 0x03:  // start segment address, of no meaning for a memory image
             case 0x05:  // start linear address, likewise
-                if (count != 4) return fail(line, "a start address record holds 4 bytes");
+                if (count != 4) return fail_at(line, 1, "a start address record holds 4 bytes");
                 return true;
             default:
-                return fail(line, "unknown record type " + printf_text("%02X", type) +
-                                      " (expected 00 to 05)");
+                return fail_at(
+                    line, 7,
+                    "unknown record type " + printf_text("%02X", type) + " (expected 00 to 05)");
         }
     }
 };
@@ -356,17 +379,91 @@ const char* format_name(ImageFormat format) {
 }
 
 ImageFormat detect_format(std::string_view bytes) {
-    // Longer than any record: 255 data bytes make a line of 521 characters.
-    const auto line = first_line(bytes, 600);
-    if (!line) return ImageFormat::raw;
-    const std::string_view first = trim(*line);
-    if (first == logisim_header) return ImageFormat::logisim;
-    if (first.size() >= 11 && first[0] == ':') {
-        bool all_hex = true;
-        for (char c : first.substr(1)) all_hex = all_hex && hex_digit(c) >= 0;
-        if (all_hex) return ImageFormat::ihex;
-    }
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    const std::size_t end = bytes.find_first_of("\r\n");
+    if (trim(bytes.substr(0, end)) == logisim_header) return ImageFormat::logisim;
+    // The first line that is not blank: Intel HEX allows nothing before its records.
+    const std::size_t first = bytes.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && bytes[first] == ':') return ImageFormat::ihex;
     return ImageFormat::raw;
+}
+
+namespace {
+
+bool is_utf8_text(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t n = utf8_length(bytes, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+bool has_nul(std::string_view bytes) {
+    return bytes.find('\0') != std::string_view::npos;
+}
+
+// The line of the first thing in a text, for the message that refuses it.
+int first_text_line(std::string_view bytes) {
+    int line = 0;
+    for (const std::string_view l : split_lines(bytes)) {
+        ++line;
+        if (!trim(l).empty()) return line;
+    }
+    return line == 0 ? 0 : 1;
+}
+
+const char* reading_name(FileReading reading) {
+    switch (reading) {
+        case FileReading::raw: return "a raw image";
+        case FileReading::ihex: return "Intel HEX";
+        case FileReading::logisim: return "a Logisim image";
+        default: return "text";
+    }
+}
+
+FileReading reading_of(ImageFormat format) {
+    switch (format) {
+        case ImageFormat::ihex: return FileReading::ihex;
+        case ImageFormat::logisim: return FileReading::logisim;
+        default: return FileReading::raw;
+    }
+}
+
+}  // namespace
+
+FileReading classify_file(std::string_view bytes, MemoryKind kind) {
+    if (has_nul(bytes)) return FileReading::raw;
+    switch (detect_format(bytes)) {
+        case ImageFormat::ihex: return FileReading::ihex;
+        case ImageFormat::logisim: return FileReading::logisim;
+        default: break;
+    }
+    // Text has lines: a raw image's bytes may all be printable, but then seldom break
+    // into lines as well.
+    if (bytes.size() == raw_size(kind) &&
+        (!is_utf8_text(bytes) || bytes.find_first_of("\r\n") == std::string_view::npos))
+        return FileReading::raw;
+    return FileReading::text;
+}
+
+std::string reading_note(FileReading reading, std::string_view bytes) {
+    std::string why;
+    switch (reading) {
+        case FileReading::raw:
+            why = has_nul(bytes)        ? "it holds a NUL byte"
+                  : is_utf8_text(bytes) ? "it has a raw image's size and no line end"
+                                        : "it has a raw image's size and is no UTF-8 text";
+            break;
+        case FileReading::ihex: why = "its first line starts with ':'"; break;
+        case FileReading::logisim: why = "its first line is 'v2.0 raw'"; break;
+        default: why = "it holds no NUL byte"; break;
+    }
+    return std::string("read as ") + reading_name(reading) + ", as " + why;
 }
 
 std::string encode_image(ImageFormat format, MemoryKind kind,
@@ -378,21 +475,48 @@ std::string encode_image(ImageFormat format, MemoryKind kind,
     }
 }
 
-bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content,
-                  Diagnostic& fault) {
+bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content, Diagnostic& fault,
+                  std::optional<ImageFormat> forced) {
     content = ImageContent{};
     // A program saved as UTF-16 or UTF-32 text is no ROM image, whatever its bytes say.
-    if (kind == MemoryKind::rom) {
+    if (kind == MemoryKind::rom && !forced) {
         if (const char* wide = wide_text_encoding(bytes)) {
             fault = Diagnostic{0, 0, wide_text_message(wide)};
             return false;
         }
     }
-    switch (detect_format(bytes)) {
-        case ImageFormat::ihex: return IhexReader(kind, content, fault).read(bytes);
-        case ImageFormat::logisim: return decode_logisim(bytes, kind, content, fault);
-        default: decode_raw(bytes, kind, content); return true;
+    const FileReading reading = forced ? reading_of(*forced) : classify_file(bytes, kind);
+    const std::string note = forced ? std::string("read as ") + reading_name(reading) +
+                                          ", as --from " + format_name(*forced) + " says"
+                                    : reading_note(reading, bytes);
+    bool ok = true;
+    switch (reading) {
+        case FileReading::ihex: ok = IhexReader(kind, content, fault).read(bytes); break;
+        case FileReading::logisim: ok = decode_logisim(bytes, kind, content, fault); break;
+        case FileReading::text:
+            fault = Diagnostic{first_text_line(bytes), 0,
+                               "not an image: text (no NUL byte) whose first line is no Intel "
+                               "HEX record (':') or Logisim header ('v2.0 raw'); assemble a "
+                               "source with isa4 asm, or give --from raw (--ram-from raw for "
+                               "run's RAM) to read it as a raw image"};
+            return false;
+        case FileReading::raw: {
+            const MemoryKind other = kind == MemoryKind::rom ? MemoryKind::ram : MemoryKind::rom;
+            if (!forced && bytes.size() == raw_size(other)) {
+                fault = Diagnostic{0, 0,
+                                   std::to_string(bytes.size()) + " bytes, the size of a raw " +
+                                       memory_name(other) + " image: a raw " + memory_name(kind) +
+                                       " image is " + std::to_string(raw_size(kind)) +
+                                       " bytes (--from raw reads it all the same)"};
+                ok = false;
+                break;
+            }
+            decode_raw(bytes, kind, content);
+            break;
+        }
     }
+    if (!ok) fault.message += "; " + note;
+    return ok;
 }
 
 namespace {
@@ -406,17 +530,21 @@ std::array<std::uint32_t, 256> values_of(const Memory& memory) {
 
 }  // namespace
 
-FileResult read_image_file(const std::string& path, MemoryKind kind, std::string& bytes) {
+FileResult read_image_file(const std::string& path, MemoryKind kind, std::string& bytes,
+                           std::optional<ImageFormat> forced, bool* cut) {
     bool whole = true;
+    if (cut != nullptr) *cut = false;
     const FileResult read = read_file_start(path.c_str(), bytes, max_text_file_size, whole);
     if (!read || whole) return read;
     // A raw image is read only as far as the memory goes, however long the file; one
-    // that starts like a text image is as large as the text cap allows, and no larger.
-    if (detect_format(bytes) != ImageFormat::raw) {
+    // that reads as anything else is as large as the text cap allows, and no larger.
+    const FileReading reading = forced ? reading_of(*forced) : classify_file(bytes, kind);
+    if (reading != FileReading::raw) {
         bytes.clear();
         return FileResult{false, too_large_reason(max_text_file_size)};
     }
     bytes.resize(raw_size(kind));
+    if (cut != nullptr) *cut = true;
     return read;
 }
 
@@ -431,8 +559,9 @@ void take_image(const ImageContent& content, Isa4::Ram& ram) {
 }
 
 bool decode_file_image(const std::string& path, std::string_view bytes, MemoryKind kind,
-                       ImageContent& content, Diagnostic& error) {
-    if (decode_image(bytes, kind, content, error)) return true;
+                       ImageContent& content, Diagnostic& error,
+                       std::optional<ImageFormat> forced) {
+    if (decode_image(bytes, kind, content, error, forced)) return true;
     error.file = path;
     error.message += std::string("; the ") + memory_name(kind) + " is unchanged";
     return false;
@@ -441,9 +570,11 @@ bool decode_file_image(const std::string& path, std::string_view bytes, MemoryKi
 namespace {
 
 template <typename Memory>
-bool load_any(const std::string& path, MemoryKind kind, Memory& memory, Diagnostic& error) {
+bool load_any(const std::string& path, MemoryKind kind, Memory& memory, Diagnostic& error,
+              std::optional<ImageFormat> forced) {
     std::string bytes;
-    const FileResult read = read_image_file(path, kind, bytes);
+    bool cut = false;
+    const FileResult read = read_image_file(path, kind, bytes, forced, &cut);
     if (!read) {
         error = Diagnostic{
             0, 0,
@@ -452,7 +583,8 @@ bool load_any(const std::string& path, MemoryKind kind, Memory& memory, Diagnost
         return false;
     }
     ImageContent content;
-    if (!decode_file_image(path, bytes, kind, content, error)) return false;
+    if (!decode_file_image(path, bytes, kind, content, error, cut ? ImageFormat::raw : forced))
+        return false;
     take_image(content, memory);
     return true;
 }
@@ -470,12 +602,45 @@ bool save_as(const std::string& path, ImageFormat format, MemoryKind kind,
 
 }  // namespace
 
-bool load_rom_any(const std::string& path, Isa4::Rom& rom, Diagnostic& error) {
-    return load_any(path, MemoryKind::rom, rom, error);
+bool load_rom_any(const std::string& path, Isa4::Rom& rom, Diagnostic& error,
+                  std::optional<ImageFormat> forced) {
+    return load_any(path, MemoryKind::rom, rom, error, forced);
 }
 
-bool load_ram_any(const std::string& path, Isa4::Ram& ram, Diagnostic& error) {
-    return load_any(path, MemoryKind::ram, ram, error);
+bool load_ram_any(const std::string& path, Isa4::Ram& ram, Diagnostic& error,
+                  std::optional<ImageFormat> forced) {
+    return load_any(path, MemoryKind::ram, ram, error, forced);
+}
+
+bool read_program_file(const std::string& path, ProgramFile& program, Diagnostic& error,
+                       std::optional<ImageFormat> forced) {
+    program = ProgramFile{};
+    std::string bytes;
+    bool cut = false;
+    const FileResult read = read_image_file(path, MemoryKind::rom, bytes, forced, &cut);
+    if (!read) {
+        error = Diagnostic{0, 0, "cannot read the file (" + read.reason + ")", false, path};
+        program.problem = ProgramFile::Problem::unreadable;
+        return false;
+    }
+    if (!forced && !cut) {
+        if (const char* wide = wide_text_encoding(bytes)) {
+            error = Diagnostic{0, 0, wide_text_message(wide), false, path};
+            program.problem = ProgramFile::Problem::wide_text;
+            program.wide = wide;
+            return false;
+        }
+        if (classify_file(bytes, MemoryKind::rom) == FileReading::text) {
+            program.is_source = true;
+            program.source = std::move(bytes);
+            return true;
+        }
+    }
+    if (decode_file_image(path, bytes, MemoryKind::rom, program.image, error,
+                          cut ? ImageFormat::raw : forced))
+        return true;
+    program.problem = ProgramFile::Problem::faulty_image;
+    return false;
 }
 
 bool save_rom_as(const std::string& path, ImageFormat format, const Isa4::Rom& rom,

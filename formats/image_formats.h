@@ -8,8 +8,21 @@
 //            address (a ROM word or a RAM cell), runs of four or more equal values as
 //            "N*value" (N decimal), '#' comments.
 //
-// A file is told apart by its content, never by its name: a first line "v2.0 raw" is
-// logisim, a first line of ':' and hex digits is ihex, anything else raw.
+// A file is told apart by its content, never by its name, by one rule that every reader
+// shares (`classify_file`), in this order:
+//
+//   1. a file that holds a NUL byte is a raw image (no text holds one);
+//   2. a first line "v2.0 raw" (after a UTF-8 byte order mark) is logisim;
+//   3. a first line that is not blank starting with ':' is ihex;
+//   4. a file of exactly the raw image's size (768 bytes ROM, 256 RAM) that is not UTF-8
+//      text, or holds no line end, is a raw image;
+//   5. anything else is text: a source where a program is read (isa4 test and trace),
+//      and refused, with its first line, where an image is.
+//
+// A raw image that has the other memory's size (a 256-byte file read as a ROM, a
+// 768-byte file as a RAM) is refused as a mix-up. A reader given a format (`--from`)
+// reads the file in that format whatever its content, and then takes no size as a
+// mix-up. Every fault says which way the file was read.
 //
 // Reading is strict: a text image with a fault (bad checksum, unknown record type,
 // address beyond the image, value too wide, odd digit count ...) is refused as a whole
@@ -48,24 +61,36 @@ struct ImageContent {
     std::bitset<256> held;
 };
 
+// The format the first line names: logisim or ihex by rules 2 and 3 above, else raw.
 ImageFormat detect_format(std::string_view bytes);
+
+// How a file is read, by the rule above.
+enum class FileReading { raw, ihex, logisim, text };
+FileReading classify_file(std::string_view bytes, MemoryKind kind);
+// Why: "read as Intel HEX, as the first line starts with ':'".
+std::string reading_note(FileReading reading, std::string_view bytes);
 
 // The file text or bytes of an image of 256 values (words or cells) in `format`.
 std::string encode_image(ImageFormat format, MemoryKind kind,
                          const std::array<std::uint32_t, 256>& values);
 // Reads an image in the format its content shows; false, with `fault` set (its line,
 // from 1, and message), when it has a fault, and then `content` means nothing.
-bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content,
-                  Diagnostic& fault);
+// With `forced`, the file is read in that format whatever its content shows.
+bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content, Diagnostic& fault,
+                  std::optional<ImageFormat> forced = std::nullopt);
 
 // The same for the bytes of the file `path`: a fault names the file and ends "; the ROM
 // is unchanged" (or RAM).
 bool decode_file_image(const std::string& path, std::string_view bytes, MemoryKind kind,
-                       ImageContent& content, Diagnostic& error);
+                       ImageContent& content, Diagnostic& error,
+                       std::optional<ImageFormat> forced = std::nullopt);
 
 // The bytes of an image file, read once: a text image at most `max_text_file_size`
-// bytes, a raw one only as far as the memory goes however long the file.
-FileResult read_image_file(const std::string& path, MemoryKind kind, std::string& bytes);
+// bytes, a raw one only as far as the memory goes however long the file. `cut` (when
+// given) is set when the file was longer and only its raw image's start was kept: it is
+// then raw whatever those bytes look like.
+FileResult read_image_file(const std::string& path, MemoryKind kind, std::string& bytes,
+                           std::optional<ImageFormat> forced = std::nullopt, bool* cut = nullptr);
 
 // Writes the values the content holds into the memory; the others stay.
 void take_image(const ImageContent& content, Isa4::Rom& rom);
@@ -75,8 +100,25 @@ void take_image(const ImageContent& content, Isa4::Ram& ram);
 // whole file is sound; the saves write by the rules of the image saves (a temporary file
 // renamed over the target). On failure `error` says why, naming the file and, for a
 // fault in its text, the line: "prog.hex:3: error: bad checksum ..." once printed.
-bool load_rom_any(const std::string& path, Isa4::Rom& rom, Diagnostic& error);
-bool load_ram_any(const std::string& path, Isa4::Ram& ram, Diagnostic& error);
+bool load_rom_any(const std::string& path, Isa4::Rom& rom, Diagnostic& error,
+                  std::optional<ImageFormat> forced = std::nullopt);
+bool load_ram_any(const std::string& path, Isa4::Ram& ram, Diagnostic& error,
+                  std::optional<ImageFormat> forced = std::nullopt);
+
+// A program file, as isa4 test and trace read one: a source (text by the rule above,
+// its bytes in `source`) or a ROM image (into `image`). False, with `error` set, when it
+// cannot be read or is a faulty image.
+struct ProgramFile {
+    bool is_source = false;
+    std::string source;
+    ImageContent image;
+    // On failure, why: the file could not be read, is UTF-16 or UTF-32 text (`wide`
+    // names which), or is a faulty image.
+    enum class Problem { none, unreadable, wide_text, faulty_image } problem = Problem::none;
+    const char* wide = nullptr;
+};
+bool read_program_file(const std::string& path, ProgramFile& program, Diagnostic& error,
+                       std::optional<ImageFormat> forced = std::nullopt);
 bool save_rom_as(const std::string& path, ImageFormat format, const Isa4::Rom& rom,
                  Diagnostic& error);
 bool save_ram_as(const std::string& path, ImageFormat format, const Isa4::Ram& ram,

@@ -35,14 +35,11 @@ const char* verdict_name(Verdict v) {
 }
 
 bool looks_like_source(const std::string& bytes) {
-    for (const char c : bytes)
-        if (static_cast<unsigned char>(c) <= 0x08) return false;
-    return true;
+    return reads_as_source(bytes);
 }
 
 bool reads_as_source(const std::string& bytes) {
-    // Intel HEX and Logisim images are text too: their first line tells them apart.
-    return detect_format(bytes) == ImageFormat::raw && looks_like_source(bytes);
+    return classify_file(bytes, MemoryKind::rom) == FileReading::text;
 }
 
 namespace {
@@ -53,32 +50,26 @@ namespace {
 bool load_program(const std::string& path, Isa4::Rom& rom, CheckedArray<bool, 256>& placed,
                   ProgramResult& program) {
     std::vector<std::string>& reasons = program.reasons;
-    std::string bytes;
-    const FileResult read = read_file(path.c_str(), bytes, max_text_file_size);
-    if (!read) {
-        reasons.push_back(format_diagnostic(
-            Diagnostic{0, 0, "cannot read the file (" + read.reason + ")", false, path}));
-        program.failure = "cannot be read";
-        return false;
-    }
-    if (const char* wide = wide_text_encoding(bytes)) {
-        reasons.push_back(
-            format_diagnostic(Diagnostic{0, 0, wide_text_message(wide), false, path}));
-        program.failure = std::string(wide) + " text";
-        return false;
-    }
-    if (!reads_as_source(bytes)) {
-        ImageContent content;
-        Diagnostic error;
-        if (!decode_file_image(path, bytes, MemoryKind::rom, content, error)) {
-            reasons.push_back(format_diagnostic(error));
-            program.failure = "cannot be loaded";
-            return false;
+    // Read and told apart as isa4 run and asm do: the one rule of formats/.
+    ProgramFile file;
+    Diagnostic error;
+    if (!read_program_file(path, file, error)) {
+        reasons.push_back(format_diagnostic(error));
+        switch (file.problem) {
+            case ProgramFile::Problem::unreadable: program.failure = "cannot be read"; break;
+            case ProgramFile::Problem::wide_text:
+                program.failure = std::string(file.wide) + " text";
+                break;
+            default: program.failure = "cannot be loaded"; break;
         }
-        take_image(content, rom);
+        return false;
+    }
+    if (!file.is_source) {
+        take_image(file.image, rom);
         for (unsigned a = 0; a < 256; ++a) placed[a] = rom[a] != 0;
         return true;
     }
+    const std::string& bytes = file.source;
     const Assembly assembly = assemble(bytes);
     if (assembly.ok() && assembly.words == 0) {
         reasons.push_back(format_diagnostic(

@@ -67,12 +67,11 @@ std::vector<Diagnostic> case_problems(const SuiteCase& c, const Isa4& end, std::
 // "inputs: [00] = 05, [10..12] = 01, 02, 03": the cells a generated case drew.
 std::string drawn_inputs_text(const SuiteCase& c);
 
-// True when a program file reads as an assembly source: it holds no byte 00..08. A ROM
-// image does, in the top byte of every word from ADD to MOVE (opcodes 0..7).
+// True when a program file is to be assembled rather than loaded as an image, by the rule
+// every reader shares (`classify_file` in formats/image_formats.h): text with no NUL byte
+// whose first line is neither Intel HEX nor Logisim's header, and not a raw image's 768
+// bytes that are no UTF-8 text or hold no line end. The two names are one test.
 bool looks_like_source(const std::string& bytes);
-
-// True when a program file is to be assembled rather than loaded as an image: it looks like
-// a source and its first line is neither Intel HEX nor Logisim's header.
 bool reads_as_source(const std::string& bytes);
 
 // "pass", "fail", "did not halt", "error": the result's name in every report.

@@ -143,7 +143,7 @@ StateFile parse_state_file(std::string_view text) {
     return file;
 }
 
-CheckResult check_state(const StateFile& expected, const Isa4& arch) {
+CheckResult check_state(const StateFile& expected, const Isa4& arch, std::size_t keep) {
     CheckResult result;
     for (const StateEntry& e : expected.entries) {
         for (unsigned i = 0; i < e.values.size(); ++i) {
@@ -168,7 +168,8 @@ CheckResult check_state(const StateFile& expected, const Isa4& arch) {
                     break;
             }
             result.checked++;
-            if (actual != e.values[i])
+            if (actual == e.values[i]) continue;
+            if (static_cast<std::size_t>(result.differing++) < keep)
                 result.mismatches.push_back({e.line, e.column, what, e.values[i], actual, e.target,
                                              e.first + (e.target == StateEntry::ram ? i : 0)});
         }

@@ -53,11 +53,18 @@ struct Mismatch {
 };
 
 struct CheckResult {
-    std::vector<Mismatch> mismatches;
-    int checked = 0;  // single values compared (a range counts each cell)
+    std::vector<Mismatch> mismatches;  // the first `keep` of them, in the file's order
+    int differing = 0;                 // every value that differs, kept or not
+    int checked = 0;                   // single values compared (a range counts each cell)
 };
 
-CheckResult check_state(const StateFile& expected, const Isa4& arch);
+// How many mismatches `isa4 run --expect` keeps and shows; the rest are counted.
+inline constexpr std::size_t max_shown_mismatches = 100;
+
+// Compares every value the file names; keeps the first `keep` mismatches, so that a file
+// of many ranges costs no more memory than it has lines.
+CheckResult check_state(const StateFile& expected, const Isa4& arch,
+                        std::size_t keep = static_cast<std::size_t>(-1));
 
 // "r1 is 03, expected 04": a mismatch in every message and report that shows one.
 std::string mismatch_text(const Mismatch& m);

@@ -218,10 +218,10 @@ TEST_F(Isa4Command, FaultyTextImagesAreRefusedWithTheirLineAndNothingIsWritten) 
         const char* text;
         const char* message;
     } cases[] = {
-        {":0100000001FE\n:0100000001FF\n", "f:2: error: bad checksum"},
-        {":00000006FA\n", "f:1: error: unknown record type 06"},
-        {":0103000001FB\n", "f:1: error: address 0x0300 is beyond"},
-        {":0100000001F\n", "f:1: error: odd number of hex digits"},
+        {":0100000001FE\n:0100000001FF\n", "f:2:12: error: bad checksum"},
+        {":00000006FA\n", "f:1:8: error: unknown record type 06"},
+        {":0103000001FB\n", "f:1:10: error: address 0x0300 is beyond"},
+        {":0100000001F\n", "f:1:12: error: odd number of hex digits"},
         {"v2.0 raw\n1000000\n", "f:2: error: value 1000000 is too wide"},
         {"v2.0 raw\n# many\n257*0\n", "f:3: error: a repeat count is 1 to 256"},
         {"v2.0 raw\n256*0 1\n", "f:2: error: more than 256 values"},
@@ -274,6 +274,23 @@ struct HostileCase {
     const char* message;  // part of stderr
 };
 
+// What the scratch directory holds: each entry's type and name, and a regular file's
+// checksum (nothing else is opened: a device node of the case's own is never read).
+std::string directory_state(const std::string& dir) {
+    const std::string command = "cd '" + dir +
+                                "' && find . ! -name stdout.txt ! -name stderr.txt -printf "
+                                "'%y %p\n' | sort && find . -type f ! -name stdout.txt ! -name "
+                                "stderr.txt -exec md5sum {} + | sort";
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
 // How GoogleTest shows a case in its messages.
 void PrintTo(const HostileCase& c, std::ostream* out) {
     *out << c.name << ": isa4 " << c.args;
@@ -289,9 +306,17 @@ TEST_P(Isa4Hostile, FailsAtOnceWithAClearMessage) {
     write("d.txt", "[0] = 1\n");
     ASSERT_EQ(std::system(("cd '" + dir + "' && " + c.setup).c_str()), 0);
     ASSERT_EQ(isa4("asm p.s -o p.rom").status, 0);
+    const std::string before = directory_state(dir);
     const Result r = isa4(c.args);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(directory_state(dir), before) << "the command wrote or changed a file";
+    // Tokens are cut and differences counted, not listed: the messages stay short.
+    std::istringstream lines(r.err);
+    std::size_t count = 0;
+    for (std::string line; std::getline(lines, line); ++count)
+        EXPECT_LE(line.size(), 400u) << line.substr(0, 400);
+    EXPECT_LE(count, 110u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -340,10 +365,148 @@ INSTANTIATE_TEST_SUITE_P(
                     "test s.suite p.s --feedback f", 1, "cannot write the page"},
         HostileCase{"ReportOntoFeedbackPage", "printf 'case a\\nexpect r1 = 1\\n' > s.suite",
                     "test s.suite p.s --feedback out --csv out/index.html", 2,
-                    "--csv names the feedback page out/index.html"}),
+                    "--csv names the feedback page out/index.html"},
+
+        // Symbol files: what asm writes, dis reads back, or asm refuses.
+        HostileCase{"SymbolFileOverTheCap", "seq -f 'a%g:' 1 470000 > big.s",
+                    "asm big.s -o x.rom --symbols x.sym", 1,
+                    "x.sym: error: the symbol file would be"},
+        HostileCase{
+            "SymbolNamedTwiceAtLength",
+            "n=$(printf '%0100000d' 0 | tr 0 a); printf '%s 0x00\\n%s 0x01\\n' $n $n > d.sym",
+            "dis p.rom --symbols d.sym", 1, "...' is already named on line 1"},
+        HostileCase{"SymbolPast64Bits", "printf 'a -0x8000000000000001 equ\\n' > w.sym",
+                    "dis p.rom --symbols w.sym", 1,
+                    "w.sym:1:3: error: number 0x8000000000000001 is out of range"},
+
+        // Readers that guess: text images fail with their line and say how they were
+        // read; text that is no image is refused where an image is read.
+        HostileCase{"IhexShortFirstRecord", "printf ':0000\\n' > s.hex",
+                    "convert s.hex -o x.rom --to raw", 1,
+                    "s.hex:1:1: error: record too short (at least a count, address, type and "
+                    "checksum); read as Intel HEX, as its first line starts with ':'"},
+        HostileCase{"IhexBadDigitAfterBlankLine", "printf '\\n:03000G00011001EB\\n' > g.hex",
+                    "run g.hex", 1, "g.hex:2:7: error: 'G' is not a hex digit; read as Intel HEX"},
+        HostileCase{"IhexAfterByteOrderMark", "printf '\\357\\273\\277:0300000001100EB\\n' > m.hex",
+                    "dis m.hex", 1,
+                    "odd number of hex digits (a record is whole bytes); read as Intel HEX"},
+        HostileCase{"IhexVeryLongRecord", "printf ':%0600d\\n' 0 > l.hex",
+                    "convert l.hex -o x.rom --to raw", 1,
+                    "l.hex:1:522: error: record longer than any Intel HEX record"},
+        HostileCase{"LogisimWithoutHeader", "printf '1 2 3\\n' > n.lgs",
+                    "convert n.lgs -o x.rom --to raw", 1, "n.lgs:1: error: not an image: text"},
+        HostileCase{"SourceRunAsImage", "true", "run p.s", 1, "p.s:1: error: not an image"},
+        HostileCase{"ImageAssembledAsSource", "true", "asm p.rom -o x.rom", 1,
+                    "p.rom: error: an image, not a source (read as a raw image, as it holds a NUL "
+                    "byte)"},
+        HostileCase{"PrintableRamWithoutFrom", "printf '%0255d\\n' 0 > t.ram",
+                    "run p.rom --ram t.ram", 1,
+                    "--ram-from raw for run's RAM) to read it as a raw image"},
+
+        // Intel HEX that says an address twice or ends early.
+        HostileCase{"IhexAddressTwice",
+                    "printf ':03000000011001EB\\n:0100020005F8\\n:00000001FF\\n' > d.hex",
+                    "convert d.hex -o x.rom --to raw", 1,
+                    "d.hex:2:10: error: address 0x0002 is already given on line 1"},
+        HostileCase{"IhexWithoutEndRecord", "printf ':03000000011001EB\\n' > e.hex",
+                    "convert e.hex -o x.rom --to raw", 1,
+                    "e.hex:1: error: the file ends without the end-of-file record"},
+
+        // ROM and RAM mix-ups: a raw image of the other memory's size.
+        HostileCase{"RomConvertedAsRam", "true", "convert p.rom -o x.ram --to raw --ram", 1,
+                    "p.rom: error: 768 bytes, the size of a raw ROM image: a raw RAM image is "
+                    "256 bytes"},
+        HostileCase{"RomLoadedAsRam", "true", "run p.rom --ram p.rom", 1, "768 bytes"},
+        HostileCase{"RamRunAsRom", "truncate -s 256 z.ram", "run z.ram", 1,
+                    "z.ram: error: 256 bytes, the size of a raw RAM image"},
+
+        // Expectations that differ everywhere: counted, a hundred shown.
+        HostileCase{"ExpectationsDifferingEverywhere",
+                    "for i in $(seq 300); do echo '[0..255] = 1'; done > m.expect",
+                    "run p.rom --steps 1 --quiet --expect m.expect", 1,
+                    "m.expect: error: 76800 of 76800 expected values differ (76700 more not "
+                    "shown)"}),
     [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
 
 }  // namespace
+
+// One rule tells every image apart, whatever its first bytes: text images may start
+// with blank lines or a byte order mark, raw RAM images may spell a text image's first
+// line, and --from reads a file in the format it names.
+TEST_F(Isa4Command, ImagesAreReadByContentOrByTheFormatGiven) {
+    const std::string record = ":03000000011001EB\n:00000001FF\n";  // ADDI r1, r0, 1
+    std::string rom(768, '\0');
+    rom.replace(0, 3, "\x01\x10\x01");
+    std::string colon_ram(256, '\0'), header_ram(256, '\0');
+    colon_ram.replace(0, 11, ":00000001FF");
+    header_ram.replace(0, 9, "v2.0 raw\n");
+    const std::string printable_ram(256, 'A');
+    std::string lines_ram = printable_ram;
+    lines_ram[100] = '\n';
+    const struct {
+        const char* name;
+        std::string file;
+        const char* options;
+        std::string image;
+    } cases[] = {
+        {"ihex after a blank line", "\n" + record, "", rom},
+        {"ihex after a byte order mark", "\xEF\xBB\xBF" + record, "", rom},
+        {"raw RAM spelling an end record", colon_ram, " --ram", colon_ram},
+        {"raw RAM spelling the Logisim header", header_ram, " --ram", header_ram},
+        {"printable RAM on one line", printable_ram, " --ram", printable_ram},
+        {"printable RAM in lines read as raw", lines_ram, " --ram --from raw", lines_ram},
+        {"RAM-sized ROM read as raw", std::string(256, '\0'), " --from raw",
+         std::string(768, '\0')},
+    };
+    for (const auto& c : cases) {
+        write("in", c.file);
+        const Result r = isa4(std::string("convert in -o out --to raw") + c.options);
+        EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+        EXPECT_EQ(read("out"), c.image) << c.name;
+    }
+    write("p.rom", rom);
+    write("t.ram", lines_ram);
+    EXPECT_EQ(isa4("run p.rom --steps 0 --quiet --ram t.ram").status, 1);
+    EXPECT_EQ(isa4("run p.rom --steps 0 --quiet --ram t.ram --ram-from raw").status, 0);
+}
+
+// isa4 test judges a program as asm and run do: a stray control byte in a comment is
+// still a source, a ROM of FFFFFF words and a ROM padded past the text cap are images.
+TEST_F(Isa4Command, TestJudgesProgramsAsAsmAndRunDo) {
+    write("s.suite", "case a\nexpect r1 = 1\n");
+    write("stray.s", "ADDI r1, r0, 1 ; stray \x01 byte\nADDI r0, r0, 0\nh: JZ @h\n");
+    ASSERT_EQ(isa4("asm stray.s -o p.rom").status, 0);
+    ASSERT_EQ(
+        std::system(("cd '" + dir + "' && cp p.rom pad.rom && truncate -s 5M pad.rom").c_str()), 0);
+    write("ff.rom", std::string(768, '\xff'));
+    for (const char* program : {"stray.s", "pad.rom"}) {
+        const Result r = isa4(std::string("test s.suite ") + program);
+        EXPECT_EQ(r.status, 0) << program << ": " << r.out << r.err;
+    }
+    EXPECT_EQ(isa4("run pad.rom --quiet").status, 0);
+    const Result r = isa4("test s.suite ff.rom");
+    EXPECT_NE(r.out.find("did not halt"), std::string::npos) << r.out << r.err;
+}
+
+// A listing reassembles whatever the image's name holds, and names its constants with
+// every bit: the most negative 64-bit value and one past 32 bits read back exactly.
+TEST_F(Isa4Command, SymbolFilesAndListingsRoundTrip) {
+    write("p.s",
+          ".equ low, -0x7FFFFFFFFFFFFFFF - 1\n.equ big, 0x100000005\n"
+          "top: ADDI r1, r0, 1\n MOVE [5], r1\n ADDI r0, r0, 0\nh: JZ @h\n");
+    ASSERT_EQ(isa4("asm p.s -o 'a\nb.rom' --symbols p.sym").status, 0);
+    EXPECT_EQ(read("p.sym"),
+              "# isa4 symbols: name address; \"equ\" marks a constant\n"
+              "low -0x8000000000000000 equ\ntop 0x00\nh 0x03\nbig 0x100000005 equ\n");
+    const Result r = isa4("dis 'a\nb.rom' --symbols p.sym");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "; a\\x0ab.rom");
+    EXPECT_NE(r.out.find(".equ big, 0x100000005\n"), std::string::npos) << r.out;
+    write("back.s", r.out);
+    ASSERT_EQ(isa4("asm back.s -o back.rom --symbols back.sym").status, 0) << r.out;
+    EXPECT_EQ(read("back.rom"), read("a\nb.rom"));
+    EXPECT_EQ(read("back.sym"), read("p.sym"));
+}
 
 // A save over a file its user may not write is refused, as writing it in place would be,
 // even where the directory would let a rename replace it. Root may write anything, so the

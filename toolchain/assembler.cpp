@@ -72,6 +72,7 @@ public:
                          [](const Diagnostic& a, const Diagnostic& b) {
                              return a.line != b.line ? a.line < b.line : a.column < b.column;
                          });
+        out_.symbols.sort();
         return std::move(out_);
     }
 

@@ -1,6 +1,7 @@
 #include "toolchain/disassembler.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 
 #include "machine/instruction.h"
@@ -50,6 +51,13 @@ std::string text_of(const Instruction& in, unsigned address, const SymbolTable* 
     return std::string(form->mnemonic) + " " + operands_of(in, address, symbols);
 }
 
+// A constant's value as the assembler reads it back: the most negative one has no
+// literal of its own (its magnitude is past 2^63 - 1), so it is written as a difference.
+std::string equ_value(std::int64_t value) {
+    if (value == INT64_MIN) return "-0x7FFFFFFFFFFFFFFF - 1";
+    return symbol_value_text(value);
+}
+
 // Words that runs of this many zeros or more are left out of a listing.
 constexpr int zero_run = 4;
 
@@ -77,9 +85,7 @@ std::string disassemble(const Isa4::Rom& rom, bool every_word, const SymbolTable
     if (symbols != nullptr)
         for (const NamedValue& n : symbols->names)
             if (!n.is_label || n.value > 255)
-                out += "        .equ " + n.name +
-                       (n.value < 0 ? printf_text(", -0x%02X\n", static_cast<unsigned>(-n.value))
-                                    : printf_text(", 0x%02X\n", static_cast<unsigned>(n.value)));
+                out += "        .equ " + n.name + ", " + equ_value(n.value) + "\n";
     bool need_org = false;
     int address = 0;
     while (address < 256) {
@@ -98,14 +104,15 @@ std::string disassemble(const Isa4::Rom& rom, bool every_word, const SymbolTable
         // Labels as in a source: a short last one on the word's line, others above it.
         std::string line = "        ";
         const NamedValue* label = nullptr;
-        if (symbols != nullptr)
-            for (const NamedValue& n : symbols->names) {
-                if (!n.is_label || n.value != address) continue;
+        if (symbols != nullptr) {
+            const auto [first, last] = symbols->labels_at(address);
+            for (const NamedValue* n = first; n != last; ++n) {
                 if (label != nullptr) out += label->name + ":\n";
-                label = &n;
-                line = n.name + ":";
+                label = n;
+                line = n->name + ":";
                 line.resize(std::max<std::size_t>(line.size() + 1, 8), ' ');
             }
+        }
 
         const std::uint32_t word = rom[address];
         const auto text = instruction_text(word, address, symbols);

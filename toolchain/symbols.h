@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "text/source_text.h"
@@ -30,13 +31,22 @@ struct NamedValue {
 struct SymbolTable {
     std::vector<NamedValue> names;  // sorted by value, labels first, then by name
 
+    // Appends a name; `sort` puts the table in order once the last one is in, so that
+    // filling a table costs O(n log n) whatever order the names come in. The readers
+    // (the assembler, `parse_symbol_file`) hand out sorted tables.
     void add(NamedValue named);
-    // The first label at `address`, or nullptr.
+    void sort();
+    // The first label at `address`, or nullptr; a binary search of the sorted table.
     const NamedValue* label_at(std::int64_t address) const;
+    // The labels at `address`, in order: [first, last).
+    std::pair<const NamedValue*, const NamedValue*> labels_at(std::int64_t address) const;
     // The first constant of value `value`, or nullptr.
     const NamedValue* constant_of(std::int64_t value) const;
     bool empty() const { return names.empty(); }
 };
+
+// A value as the symbol file and the listings write it: 0x05, -0x05, 0x100000005.
+std::string symbol_value_text(std::int64_t value);
 
 std::string symbol_file_text(const SymbolTable& symbols);
 

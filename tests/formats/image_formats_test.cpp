@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -111,9 +112,10 @@ TEST(ImageFormats, FilesThatEndEarlyHoldTheValuesBeforeTheirEnd) {
             for (ImageFormat from : formats) {
                 SCOPED_TRACE(format_label(from, kind) + ", trial " + std::to_string(trial));
                 const std::string whole = encode_image(from, kind, values);
-                // The cuts: every byte count of a raw image, every line count of a text one
-                // (header kept), the end-of-file record of Intel HEX left off. `expected` is
-                // the values each cut holds, where the layout fixes it (not for Logisim's runs).
+                // The cuts: every byte count of a raw image (read as raw: a cut may be no
+                // raw image's size, or hold no NUL byte), every line count of a text one
+                // (header and Intel HEX's end-of-file record kept). `expected` is the values
+                // each cut holds, where the layout fixes it (not for Logisim's runs).
                 std::vector<std::string> cut_files;
                 std::vector<std::size_t> expected;
                 if (from == ImageFormat::raw) {
@@ -130,7 +132,7 @@ TEST(ImageFormats, FilesThatEndEarlyHoldTheValuesBeforeTheirEnd) {
                     for (std::size_t i = 0; i < header; ++i) text += lines[i];
                     for (std::size_t m = 0; m <= data_lines; ++m) {
                         if (m > 0) text += lines[header + m - 1];
-                        cut_files.push_back(text);
+                        cut_files.push_back(from == ImageFormat::ihex ? text + lines.back() : text);
                         if (from == ImageFormat::ihex)
                             expected.push_back(std::min<std::size_t>(16 * m / width, 256));
                     }
@@ -140,7 +142,10 @@ TEST(ImageFormats, FilesThatEndEarlyHoldTheValuesBeforeTheirEnd) {
                     SCOPED_TRACE("cut " + std::to_string(c));
                     ImageContent content;
                     Diagnostic fault;
-                    ASSERT_TRUE(decode_image(cut_files[c], kind, content, fault)) << fault.message;
+                    const auto forced =
+                        from == ImageFormat::raw ? std::optional(from) : std::nullopt;
+                    ASSERT_TRUE(decode_image(cut_files[c], kind, content, fault, forced))
+                        << fault.message;
                     const std::size_t held = held_prefix(content, values);
                     if (expected.empty()) {
                         // Every line of values adds at least one; the last line ends the memory.

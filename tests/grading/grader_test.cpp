@@ -203,7 +203,9 @@ TEST(Grader, RomImagesAreToldFromSourcesByTheirBytes) {
     ASSERT_TRUE(result.graded) << result.reasons[0];
     EXPECT_EQ(result.cases[0].verdict, Verdict::pass);
     EXPECT_TRUE(looks_like_source("ADDI r1, r0, 5\t; \x1b[1m bold\r\n"));
-    EXPECT_FALSE(looks_like_source(std::string("\x01\x10\x05", 3)));
+    EXPECT_TRUE(looks_like_source("ADDI r1, r0, 5 ; stray \x01 and caf\xe9\n"));
+    EXPECT_FALSE(looks_like_source(std::string("\x01\x10\x05\x02\x00\x02", 6)));
+    EXPECT_FALSE(looks_like_source(std::string(768, '\xff')));  // 256 words FFFFFF
 }
 
 }  // namespace
