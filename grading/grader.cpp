@@ -17,8 +17,8 @@ unsigned ProgramResult::passed() const {
     return n;
 }
 
-unsigned ProgramResult::points() const {
-    unsigned n = 0;
+std::uint64_t ProgramResult::points() const {
+    std::uint64_t n = 0;
     for (const CaseResult& c : cases) n += c.points;
     return n;
 }
@@ -213,6 +213,21 @@ CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
     return result;
 }
 
+// Cuts a long list of problems to max_problems, ending it with a count of the rest; the
+// random start state, when `keep_last` says the list ends with it, stays last.
+void keep_first_problems(std::vector<Diagnostic>& problems, bool keep_last) {
+    if (problems.size() <= max_problems + 1) return;
+    Diagnostic last;
+    if (keep_last) {
+        last = problems.back();
+        problems.pop_back();
+    }
+    const std::size_t more = problems.size() - max_problems;
+    problems.resize(max_problems);
+    problems.push_back({0, 0, "... and " + std::to_string(more) + " more problems"});
+    if (keep_last) problems.push_back(last);
+}
+
 }  // namespace
 
 ProgramResult grade_program(const Suite& suite, const std::string& path) {
@@ -227,10 +242,12 @@ ProgramResult grade_program(const Suite& suite, const std::string& path) {
         if (program.graded) {
             program.cases.push_back(run_case(c, program.rom));
             CaseResult& r = program.cases.back();
-            if (broken.empty()) continue;
-            r.problems.insert(r.problems.begin(), broken.begin(), broken.end());
-            if (r.verdict == Verdict::pass) r.verdict = Verdict::fail;
-            r.points = 0;
+            if (!broken.empty()) {
+                r.problems.insert(r.problems.begin(), broken.begin(), broken.end());
+                if (r.verdict == Verdict::pass) r.verdict = Verdict::fail;
+                r.points = 0;
+            }
+            keep_first_problems(r.problems, !c.random_registers.empty());
         } else {
             CaseResult failed;
             failed.verdict = Verdict::error;

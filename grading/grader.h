@@ -40,11 +40,15 @@ struct ProgramResult {
     std::array<int, 256> word_lines{};  // the source line of each word, 0 for none
 
     unsigned passed() const;
-    unsigned points() const;
+    std::uint64_t points() const;
 };
 
 // The most assembler messages kept for one program; a longer list ends with a count.
 inline constexpr std::size_t max_reasons = 20;
+
+// The most problems kept for one case (a case that checks every cell could list 256);
+// a longer list ends with "... and N more problems".
+inline constexpr std::size_t max_problems = 10;
 
 ProgramResult grade_program(const Suite& suite, const std::string& path);
 

@@ -2,13 +2,14 @@
 // explain a case, and the escapes of XML, JSON and CSV.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "grading/reports.h"
 
-std::string plural(unsigned n, const char* one, const char* many);
+std::string plural(std::uint64_t n, const char* one, const char* many);
 
 // "multiply.suite:12:5: r1 is 03, expected 04", or the bare text for a problem that
 // comes from no line of the suite.
@@ -28,6 +29,13 @@ std::string json_string(std::string_view text);
 // A CSV field (RFC 4180). A field that a spreadsheet would take for a formula gets a
 // leading apostrophe, so that a file name cannot run one.
 std::string csv_field(std::string_view text);
+
+// A Markdown table cell: '|', '`', '*', '_', '[', ']', '\\' and the like escaped with a
+// backslash, '<' and '&' as entities, line ends as <br>.
+std::string markdown_cell(std::string_view text);
+
+// The sum of every case's points, in 64 bits whatever the suite's own total.
+std::uint64_t total_points(const Suite& suite);
 
 std::string padded_left(const std::string& s, std::size_t width);
 

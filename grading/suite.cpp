@@ -24,8 +24,18 @@ std::string StepBound::text() const {
     return std::string("steps ") + names[compare] + " " + std::to_string(steps);
 }
 
-unsigned Suite::total_points() const {
-    unsigned total = 0;
+const char* visibility_name(Visibility v) {
+    switch (v) {
+        case Visibility::visible: return "visible";
+        case Visibility::hidden: return "hidden";
+        case Visibility::after_due_date: return "after_due_date";
+        case Visibility::after_published: return "after_published";
+    }
+    return "hidden";
+}
+
+std::uint64_t Suite::total_points() const {
+    std::uint64_t total = 0;
     for (const SuiteCase& c : cases) total += c.points;
     return total;
 }
@@ -39,6 +49,14 @@ namespace {
 
 constexpr unsigned max_points = 1000000;
 constexpr std::size_t max_name_size = 200;
+
+// The visibility a case's line names, if it names one.
+std::optional<Visibility> visibility_of(const std::string& keyword) {
+    for (const Visibility v : {Visibility::visible, Visibility::hidden, Visibility::after_due_date,
+                               Visibility::after_published})
+        if (keyword == visibility_name(v)) return v;
+    return std::nullopt;
+}
 
 // The rest of the line up to a comment, without the spaces around it.
 std::string_view rest_of_line(std::string_view line, LineScanner& scan) {
@@ -168,15 +186,15 @@ void SuiteParser::line(std::string_view text, int number) {
     } else if (keyword == "points") {
         const auto n = count(scan, 0, max_points);
         if (n) current().points = static_cast<unsigned>(*n);
-    } else if (keyword == "hidden" || keyword == "visible") {
-        current().hidden = keyword == "hidden";
+    } else if (const auto v = visibility_of(keyword)) {
+        current().visibility = *v;
     } else if (keyword == "until") {
         until(scan);
     } else {
         error(scan, column,
               "unknown keyword " + in_quotes(keyword.empty() ? scan.token_for_message() : keyword) +
                   " (expected case, ram, set, registers, expect, unchanged, steps, limit, points, "
-                  "hidden, visible or until)");
+                  "visible, hidden, after_due_date, after_published or until)");
         return;
     }
     if (suite_.diagnostics.size() == errors_before && !scan.at_end())

@@ -24,7 +24,9 @@
 //     steps  <= 80                a bound on the steps taken (<, <=, ==, >=, >)
 //     limit  500                  this case's step limit
 //     points 2                    weight, default 1
-//     hidden                      or visible (the default)
+//     hidden                      who sees the case on a grading platform: visible (the
+//                                 default), hidden (never the student), after_due_date
+//                                 or after_published
 //     until  limit                the run must reach its step limit; the default,
 //                                 `until halt`, needs a halting JZ within it
 //
@@ -85,6 +87,12 @@ struct CellRange {
     int column = 0;
 };
 
+// When a grading platform shows a case to the student; the names are Gradescope's.
+enum class Visibility { visible, hidden, after_due_date, after_published };
+
+// "visible", "hidden", "after_due_date", "after_published".
+const char* visibility_name(Visibility v);
+
 struct SuiteCase {
     std::string name;
     int line = 0;                 // of its `case` line
@@ -99,8 +107,12 @@ struct SuiteCase {
     std::vector<CellRange> unchanged;  // the file's ranges, then the case's
     std::uint64_t limit = default_step_limit;
     unsigned points = 1;
-    bool hidden = false;
+    Visibility visibility = Visibility::visible;
     bool until_halt = true;
+
+    // Not shown to the student now: the reports and pages students read give its verdict
+    // and points only.
+    bool hidden() const { return visibility != Visibility::visible; }
 };
 
 struct Suite {
@@ -111,7 +123,7 @@ struct Suite {
     std::vector<Diagnostic> diagnostics;
 
     bool ok() const { return diagnostics.empty(); }
-    unsigned total_points() const;
+    std::uint64_t total_points() const;
 };
 
 // `folder` is where the `ram` names are found ("" for the current directory).

@@ -1,23 +1,27 @@
+#include "grading/report_text.h"
 #include "grading/reports.h"
 
-#include "grading/report_text.h"
+namespace {
 
-#include <algorithm>
-#include <cstdio>
-#include "text/message.h"
+class TapFormat : public ReportFormat {
+public:
+    std::string head(const GradedBatch& batch, const std::vector<ProgramSummary>&) const override {
+        return "TAP version 13\n1.." +
+               std::to_string(batch.paths.size() * batch.suite.cases.size()) + "\n";
+    }
 
-std::string tap_report(const GradedBatch& batch) {
-    const Suite& suite = batch.suite;
-    std::string out =
-        "TAP version 13\n1.." + std::to_string(batch.programs.size() * suite.cases.size()) + "\n";
-    std::size_t number = 0;
-    for (const ProgramResult& p : batch.programs) {
+    ReportParts program(const GradedBatch& batch, std::size_t index,
+                        const ProgramResult& p) const override {
+        ReportParts parts;
+        std::string& out = parts.body;
         // The assembler's warnings as diagnostic lines before the program's test points.
         for (const std::string& w : p.warnings) out += "# " + printable(w) + "\n";
+        std::size_t number = index * batch.suite.cases.size();
         for (std::size_t i = 0; i < p.cases.size(); ++i) {
             const CaseResult& r = p.cases[i];
             // '#' would start a directive, and a line end would end the test line.
-            std::string description = printable(p.path) + ": " + printable(suite.cases[i].name);
+            std::string description =
+                printable(p.path) + ": " + printable(batch.suite.cases[i].name);
             std::string escaped;
             for (const char c : description)
                 escaped += c == '#' ? std::string("\\#") : std::string(1, c);
@@ -35,6 +39,13 @@ std::string tap_report(const GradedBatch& batch) {
             if (p.graded) out += "  steps: " + std::to_string(r.steps) + "\n";
             out += "  ...\n";
         }
+        return parts;
     }
-    return out;
+};
+
+}  // namespace
+
+const ReportFormat& tap_format() {
+    static const TapFormat format;
+    return format;
 }
