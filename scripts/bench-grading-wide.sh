@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Memory of a wide grading run: a class graded against 1,000 cases that each check all
+# 256 RAM cells, with every report asked for, beside the same suite with fewer programs.
+# A run keeps only a small summary per program, so the peak resident set size should
+# stay about the same however many programs are graded.
+#
+#   scripts/bench-grading-wide.sh [PROGRAMS [REFERENCE [CASES]]]
+#
+# PROGRAMS is 3000 by default, REFERENCE (the small class) 100, CASES 1000. Half the
+# cases check the product and that every other cell stays 0; the other half expect
+# cells 03..FF to be 01, which no program does, so each of those fails with 253
+# mismatches: the worst case for what a result holds. One program in four is wrong
+# everywhere. ISA4 names the binary to measure; otherwise the script builds isa4 alone as
+# a Release build in build-isa4/ (the `isa4` preset). Prints, for each class, the wall
+# time, the cases per second and the maximum resident set size (`/usr/bin/time -v`).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+programs=${1:-3000}
+reference=${2:-100}
+cases=${3:-1000}
+
+if [ -z "${ISA4:-}" ]; then
+    scripts/deps.sh build
+    cmake --preset isa4 >/dev/null
+    cmake --build build-isa4 --target isa4 -j"$(nproc)" >/dev/null
+    ISA4=$PWD/build-isa4/isa4
+fi
+[ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian's time package)" >&2; exit 2; }
+
+work=$(mktemp -d /tmp/bench-grading-wide-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/class"
+
+{
+    echo "limit 5000"
+    for i in $(seq 1 "$cases"); do
+        x=$(( (i * 37 + 5) % 23 )) y=$(( (i * 11 + 3) % 19 ))
+        echo "case $i: $x times $y"
+        echo "    set [0x00..0x01] = $x, $y"
+        echo "    expect [0x00..0x02] = $x, $y, $(( x * y % 256 ))"
+        if [ $(( i % 2 )) = 0 ]; then
+            echo "    expect [0x03..0xFF] = 0"
+        else
+            echo "    expect [0x03..0xFF] = 1"
+        fi
+        [ $(( i % 3 )) = 0 ] && echo "    hidden"
+    done
+} >"$work/wide.suite"
+
+samples=examples/grading/submissions
+for n in $(seq 1 "$programs"); do
+    case $(( n % 4 )) in
+        0) cat "$samples/ben-wrong.s" ;;
+        *) sed "s/\br3\b/r$(printf '%x' $(( n % 12 + 3 )))/g" "$samples/ada-correct.s" ;;
+    esac >"$work/class/s$(printf '%05d' "$n").s"
+done
+
+# Grades the first $1 programs with every report; prints a row of the table.
+measure() {
+    local count=$1 out="$work/out-$1"
+    mkdir "$out"
+    local list=()
+    mapfile -t list < <(ls "$work"/class/*.s | head -n "$count")
+    set +e
+    /usr/bin/time -v -o "$out/time.txt" "$ISA4" test "$work/wide.suite" "${list[@]}" \
+        --junit "$out/j.xml" --csv "$out/g.csv" --markdown "$out/m.md" \
+        --feedback "$out/pages" >"$out/table.txt" 2>"$out/err.txt"
+    local status=$?
+    set -e
+    if [ "$status" -gt 1 ]; then
+        echo "isa4 test failed ($status):" >&2
+        cat "$out/err.txt" >&2
+        exit 1
+    fi
+    local wall rss
+    wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0;
+        for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s }' "$out/time.txt")
+    rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$out/time.txt")
+    printf '%-34s %10.1f %14.0f %14.1f\n' "$count programs x $cases cases" "$wall" \
+        "$(awk "BEGIN { print $count * $cases / ($wall > 0 ? $wall : 0.01) }")" \
+        "$(awk "BEGIN { print $rss / 1024 }")"
+    rm -rf "$out/pages" "$out"/*.xml "$out"/*.csv "$out"/*.md
+}
+
+printf '%-34s %10s %14s %14s\n' "class (every report, 256 cells)" "wall (s)" "cases per s" \
+    "max RSS (MiB)"
+measure "$reference"
+measure "$programs"
