@@ -361,6 +361,19 @@ with tempfile.TemporaryDirectory() as scratch:
     check(run.returncode == 2 and report["score"] == 0 and "many" not in report["output"],
           "broken suite: " + repr(report))
 
+    # Each visibility reaches Gradescope, and the output says when the others show.
+    shown = os.path.join(scratch, "shown.suite")
+    kinds = ["visible", "hidden", "after_due_date", "after_published"]
+    for used, later in [(kinds[:3], "shown after the due date or never shown"),
+                        (kinds[2:], "shown after the due date or shown once the grades are published"),
+                        (kinds[2:3], "shown after the due date")]:
+        open(shown, "w").write("".join("case %s\n  expect r0 = 0\n  %s\n" % (k, k) for k in used))
+        isa4(shown, ada, "--gradescope", results)
+        report = json.load(open(results, encoding="utf-8"))
+        meets_schema(report, "results.json of %r" % used)
+        check([t["visibility"] for t in report["tests"]] == used, "visibility of " + repr(used))
+        check(report["output"].split("\n")[0].endswith(later), "output of %r: %s" % (used, report["output"]))
+
     # Totals past 2^32: 4300 cases of 1,000,000 points.
     wide = os.path.join(scratch, "wide.suite")
     open(wide, "w").write("".join("case c%d\n  expect r0 = 0\n  points 1000000\n" % i
