@@ -62,7 +62,7 @@ std::string gradescope_report(const GradedBatch& batch, const ProgramResult& pro
     }
     std::string out = "{\n  \"score\": " + std::to_string(program.points()) +
                       ",\n  \"execution_time\": " + printf_text("%.3f", seconds) +
-                      ",\n  \"output\": " + json_string(summary) + ",\n  \"tests\": [";
+                      ",\n  \"output\": " + json_text(summary) + ",\n  \"tests\": [";
     for (std::size_t i = 0; i < program.cases.size(); ++i) {
         const SuiteCase& c = suite.cases[i];
         const CaseResult& r = program.cases[i];
@@ -71,12 +71,11 @@ std::string gradescope_report(const GradedBatch& batch, const ProgramResult& pro
             output = "passed in " + plural(r.steps, "step", "steps") + "\n";
         else
             for (const Diagnostic& p : r.problems) output += printable(p.message) + "\n";
-        out += std::string(i == 0 ? "" : ",") +
-               "\n    {\"name\": " + json_string(printable(c.name)) +
+        out += std::string(i == 0 ? "" : ",") + "\n    {\"name\": " + json_text(printable(c.name)) +
                ", \"score\": " + std::to_string(r.points) +
                ", \"max_score\": " + std::to_string(c.points) + ", \"status\": \"" +
                (r.verdict == Verdict::pass ? "passed" : "failed") + "\", \"visibility\": \"" +
-               visibility_name(c.visibility) + "\", \"output\": " + json_string(output) + "}";
+               visibility_name(c.visibility) + "\", \"output\": " + json_text(output) + "}";
     }
     return out + "\n  ]\n}\n";
 }
@@ -89,5 +88,5 @@ std::string gradescope_failure(std::string_view message) {
         shown += printable(message.substr(from, end - from)) + "\n";
         from = end + 1;
     }
-    return "{\n  \"score\": 0,\n  \"output\": " + json_string(shown) + ",\n  \"tests\": []\n}\n";
+    return "{\n  \"score\": 0,\n  \"output\": " + json_text(shown) + ",\n  \"tests\": []\n}\n";
 }

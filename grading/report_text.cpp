@@ -48,26 +48,6 @@ std::string xml_escaped(std::string_view text) {
     return out;
 }
 
-std::string json_string(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-                    out += buf;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
-}
-
 std::string csv_field(std::string_view text) {
     std::string field(text);
     if (!field.empty() && std::string_view("=+-@").find(field[0]) != std::string_view::npos)

@@ -24,8 +24,6 @@ std::string joined(const std::vector<std::string>& lines);
 
 std::string xml_escaped(std::string_view text);
 
-std::string json_string(std::string_view text);
-
 // A CSV field (RFC 4180). A field that a spreadsheet would take for a formula gets a
 // leading apostrophe, so that a file name cannot run one.
 std::string csv_field(std::string_view text);

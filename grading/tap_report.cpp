@@ -3,6 +3,22 @@
 
 namespace {
 
+// A double-quoted YAML scalar as TAP::Parser's YAMLish reader takes it: it knows the
+// escapes of a quote, a backslash and a line end, but not JSON's \u ones. The text is
+// printable() already, so it holds no other control byte.
+std::string yaml_quoted(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            default: out += c;
+        }
+    }
+    return out + "\"";
+}
+
 class TapFormat : public ReportFormat {
 public:
     std::string head(const GradedBatch& batch, const std::vector<ProgramSummary>&) const override {
@@ -34,8 +50,8 @@ public:
             std::string message;
             for (const std::string& line : explanation(batch, p, r))
                 message += (message.empty() ? "" : "\n") + line;
-            out += "  ---\n  message: " + json_string(message) + "\n  severity: fail\n" +
-                   "  result: " + json_string(verdict_name(r.verdict)) + "\n";
+            out += "  ---\n  message: " + yaml_quoted(message) + "\n  severity: fail\n" +
+                   "  result: " + yaml_quoted(verdict_name(r.verdict)) + "\n";
             if (p.graded) out += "  steps: " + std::to_string(r.steps) + "\n";
             out += "  ...\n";
         }
