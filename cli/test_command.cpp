@@ -5,8 +5,10 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -235,6 +237,16 @@ int run_test(const TestArgs& args) {
         if (!path.empty() && !output_clear_of_inputs(path, inputs)) return exit_usage;
 
     if (!args.submission_dir.empty()) {
+        struct stat st;
+        const bool exists = stat(args.submission_dir.c_str(), &st) == 0;
+        if (!exists || !S_ISDIR(st.st_mode)) {
+            const std::string problem = "cannot read the submission folder " +
+                                        escape_for_message(args.submission_dir) + " (" +
+                                        (exists ? "Not a directory" : std::strerror(errno)) + ")";
+            std::cerr << "isa4 test: error: " << problem << "\n";
+            if (!args.gradescope.empty()) save_gradescope_failure(args.gradescope, problem);
+            return exit_usage;
+        }
         find_programs(args.submission_dir, programs, 0);
         std::string problem;
         if (programs.empty()) {

@@ -353,6 +353,11 @@ with tempfile.TemporaryDirectory() as scratch:
     check(run.returncode == 1 and report["score"] == 0 and "other.asm" in report["output"] and
           "Multiply.S" in report["output"], "several programs listed: " + repr(report))
     check(isa4(SUITE, ada, "--submission-dir", sub).returncode == 2, "programs or a folder")
+    run = isa4(SUITE, "--submission-dir", os.path.join(scratch, "none"), "--gradescope", results)
+    report = json.load(open(results, encoding="utf-8"))
+    meets_schema(report, "a missing submission's results.json")
+    check(run.returncode == 2 and "No such file or directory" in report["output"],
+          "a missing folder: " + repr(report))
 
     # A broken suite still leaves a results.json, which does not quote the suite.
     run = isa4(broken, ada, "--gradescope", results)
