@@ -23,7 +23,7 @@
 namespace {
 
 // A report's parts kept outside memory until the class is graded: an unnamed temporary
-// file (std::tmpfile) that goes when it is closed.
+// file (std::tmpfile) that goes when it is closed; in memory where none can be made.
 class Spool {
 public:
     Spool() : file_(std::tmpfile()) {}
@@ -34,13 +34,16 @@ public:
     Spool& operator=(const Spool&) = delete;
 
     void add(const std::string& text) {
-        if (file_ == nullptr || text.empty()) return;
-        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) failed_ = true;
+        if (file_ == nullptr)
+            memory_ += text;
+        else if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size())
+            failed_ = true;
     }
 
     // Hands back everything added, piece by piece; false when the spool lost some.
     bool replay(const std::function<bool(std::string_view)>& put) {
-        if (file_ == nullptr || failed_ || std::fflush(file_) != 0) return false;
+        if (file_ == nullptr) return put(memory_);
+        if (failed_ || std::fflush(file_) != 0) return false;
         std::rewind(file_);
         char buffer[1 << 16];
         std::size_t n;
@@ -51,6 +54,7 @@ public:
 
 private:
     std::FILE* file_;
+    std::string memory_;
     bool failed_ = false;
 };
 
