@@ -156,7 +156,7 @@ std::string class_page(const GradedBatch& batch, const std::vector<std::string>&
         std::vector<unsigned> steps;
         for (std::size_t k = 0; k < p.verdicts.size(); ++k) {
             verdicts.push_back(verdict_name(p.verdicts[k]));
-            steps.push_back(static_cast<unsigned>(std::min<std::uint64_t>(p.steps[k], UINT32_MAX)));
+            steps.push_back(p.steps[k]);
         }
         programs += (i == 0 ? "{" : ",{") + std::string("\"path\":") + json_text(p.path) +
                     ",\"page\":" + json_text(names[i]) + ",\"passed\":" + std::to_string(p.passed) +

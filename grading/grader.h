@@ -11,7 +11,7 @@
 
 #include "grading/suite.h"
 
-enum class Verdict {
+enum class Verdict : std::uint8_t {
     pass,
     fail,     // wrong end state, a step bound missed, or halted before an `until limit`
     no_halt,  // did not halt within the case's step limit

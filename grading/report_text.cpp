@@ -1,6 +1,7 @@
 #include "grading/report_text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "text/message.h"
@@ -67,7 +68,7 @@ ProgramSummary summary_of(const ProgramResult& program) {
     for (const CaseResult& r : program.cases) {
         s.seconds += r.seconds;
         s.verdicts.push_back(r.verdict);
-        s.steps.push_back(r.steps);
+        s.steps.push_back(static_cast<std::uint32_t>(std::min<std::uint64_t>(r.steps, UINT32_MAX)));
     }
     return s;
 }

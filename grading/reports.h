@@ -40,7 +40,7 @@ struct ProgramSummary {
     std::uint64_t points = 0;
     double seconds = 0;
     std::vector<Verdict> verdicts;     // one per case
-    std::vector<std::uint64_t> steps;  // one per case
+    std::vector<std::uint32_t> steps;  // one per case, at most 2^32 - 1
 };
 
 ProgramSummary summary_of(const ProgramResult& program);
