@@ -243,10 +243,11 @@ int run_test(const TestArgs& args) {
     if (!args.submission_dir.empty()) {
         struct stat st;
         const bool exists = stat(args.submission_dir.c_str(), &st) == 0;
+        const int error = errno;
         if (!exists || !S_ISDIR(st.st_mode)) {
             const std::string problem = "cannot read the submission folder " +
                                         escape_for_message(args.submission_dir) + " (" +
-                                        (exists ? "Not a directory" : std::strerror(errno)) + ")";
+                                        (exists ? "Not a directory" : std::strerror(error)) + ")";
             std::cerr << "isa4 test: error: " << problem << "\n";
             if (!args.gradescope.empty()) save_gradescope_failure(args.gradescope, problem);
             return exit_usage;
