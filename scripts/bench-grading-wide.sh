@@ -14,7 +14,7 @@
 # a Release build in build-isa4/ (the `isa4` preset). Prints, for each class, the wall
 # time, the cases per second and the maximum resident set size (`/usr/bin/time -v`).
 # ISA4 may name an older isa4 too, to compare: one that holds every result until the end
-# grows by about 25 MB per program here.
+# grows by about 43 MiB per program here.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
