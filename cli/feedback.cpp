@@ -107,7 +107,7 @@ std::string student_page(const GradedBatch& batch, const ProgramResult& program)
         cases += "\"number\":" + std::to_string(i + 1) + ",\"verdict\":\"" +
                  verdict_name(r.verdict) + "\",\"points\":" + std::to_string(r.points) +
                  ",\"max\":" + std::to_string(c.points);
-        if (c.hidden) {
+        if (c.hidden()) {
             cases += ",\"hidden\":true}";
             continue;
         }
@@ -139,34 +139,38 @@ std::string student_page(const GradedBatch& batch, const ProgramResult& program)
         "],\"traces\":" + traces + "]}");
 }
 
-std::string class_page(const GradedBatch& batch, const std::vector<std::string>& names) {
+std::string class_page(const GradedBatch& batch, const std::vector<std::string>& names,
+                       const std::vector<ProgramSummary>& all) {
     std::string cases = "[";
     for (std::size_t i = 0; i < batch.suite.cases.size(); ++i) {
         const SuiteCase& c = batch.suite.cases[i];
         cases += (i == 0 ? "{" : ",{") + std::string("\"name\":") + json_text(c.name) +
                  ",\"points\":" + std::to_string(c.points) +
-                 ",\"hidden\":" + (c.hidden ? "true" : "false") +
+                 ",\"hidden\":" + (c.hidden() ? "true" : "false") +
                  ",\"bound\":" + json_text(bound_text(c)) + "}";
     }
     std::string programs = "[";
-    for (std::size_t i = 0; i < batch.programs.size(); ++i) {
-        const ProgramResult& p = batch.programs[i];
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const ProgramSummary& p = all[i];
         std::vector<std::string> verdicts;
         std::vector<unsigned> steps;
-        for (const CaseResult& r : p.cases) {
-            verdicts.push_back(verdict_name(r.verdict));
-            steps.push_back(static_cast<unsigned>(std::min<std::uint64_t>(r.steps, UINT32_MAX)));
+        for (std::size_t k = 0; k < p.verdicts.size(); ++k) {
+            verdicts.push_back(verdict_name(p.verdicts[k]));
+            steps.push_back(p.steps[k]);
         }
         programs += (i == 0 ? "{" : ",{") + std::string("\"path\":") + json_text(p.path) +
-                    ",\"page\":" + json_text(names[i]) +
-                    ",\"passed\":" + std::to_string(p.passed()) +
-                    ",\"points\":" + std::to_string(p.points()) +
+                    ",\"page\":" + json_text(names[i]) + ",\"passed\":" + std::to_string(p.passed) +
+                    ",\"points\":" + std::to_string(p.points) +
                     ",\"verdicts\":" + strings(verdicts) + ",\"steps\":" + numbers(steps) + "}";
     }
     return page_html("{\"kind\":\"class\",\"title\":" + json_text(batch.suite_path) +
                      ",\"suite\":" + json_text(batch.suite_path) +
                      ",\"maxPoints\":" + std::to_string(batch.suite.total_points()) +
                      ",\"cases\":" + cases + "],\"programs\":" + programs + "]}");
+}
+
+std::string in_folder(const std::string& dir, const std::string& name) {
+    return (dir.back() == '/' ? dir : dir + "/") + name;
 }
 
 bool save_page(const std::string& path, const std::string& page) {
@@ -202,16 +206,21 @@ std::vector<std::string> feedback_page_names(const std::vector<std::string>& pro
     return names;
 }
 
-bool write_feedback(const std::string& dir, const std::vector<std::string>& names,
-                    const GradedBatch& batch) {
+bool make_feedback_folder(const std::string& dir) {
     if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
         std::cerr << escape_for_message(dir) << ": error: cannot make the folder ("
                   << std::strerror(errno) << ")\n";
         return false;
     }
-    const std::string folder = dir.back() == '/' ? dir : dir + "/";
-    bool ok = true;
-    for (std::size_t i = 0; i < batch.programs.size(); ++i)
-        ok = save_page(folder + names[i], student_page(batch, batch.programs[i])) && ok;
-    return save_page(folder + "index.html", class_page(batch, names)) && ok;
+    return true;
+}
+
+bool write_student_page(const std::string& dir, const std::string& name, const GradedBatch& batch,
+                        const ProgramResult& program) {
+    return save_page(in_folder(dir, name), student_page(batch, program));
+}
+
+bool write_class_page(const std::string& dir, const std::vector<std::string>& names,
+                      const GradedBatch& batch, const std::vector<ProgramSummary>& all) {
+    return save_page(in_folder(dir, "index.html"), class_page(batch, names, all));
 }

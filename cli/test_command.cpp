@@ -1,8 +1,16 @@
 #include "cli/test_command.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <memory>
 
 #include "cli/cli_io.h"
 #include "cli/feedback.h"
@@ -10,17 +18,107 @@
 #include "grading/reports.h"
 #include "grading/suite.h"
 #include "machine/image_file.h"
+#include "text/source_text.h"
 
 namespace {
 
-struct Report {
-    const char* option;
-    const std::string& path;
-    std::string (*write)(const GradedBatch&);
+// A report's parts kept outside memory until the class is graded: an unnamed temporary
+// file (std::tmpfile) that goes when it is closed; in memory where none can be made.
+class Spool {
+public:
+    Spool() : file_(std::tmpfile()) {}
+    ~Spool() {
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    Spool(const Spool&) = delete;
+    Spool& operator=(const Spool&) = delete;
+
+    void add(const std::string& text) {
+        if (file_ == nullptr)
+            memory_ += text;
+        else if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size())
+            failed_ = true;
+    }
+
+    // Hands back everything added, piece by piece; false when the spool lost some.
+    bool replay(const std::function<bool(std::string_view)>& put) {
+        if (file_ == nullptr) return put(memory_);
+        if (failed_ || std::fflush(file_) != 0) return false;
+        std::rewind(file_);
+        char buffer[1 << 16];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
+            if (!put(std::string_view(buffer, n))) return false;
+        return std::ferror(file_) == 0;
+    }
+
+private:
+    std::FILE* file_;
+    std::string memory_;
+    bool failed_ = false;
 };
 
-std::string gradescope_of_first(const GradedBatch& batch) {
-    return gradescope_report(batch, batch.programs.front());
+struct Report {
+    const char* option;
+    const std::string& path;  // empty when not asked for
+    const ReportFormat& format;
+    Spool body;
+    Spool notes;
+};
+
+// Writes a report whole: its head, the programs' bodies, its middle, their notes.
+bool put_report(Report& r, const GradedBatch& batch, const std::vector<ProgramSummary>& all,
+                const std::function<bool(std::string_view)>& put) {
+    return put(r.format.head(batch, all)) && r.body.replay(put) &&
+           put(r.format.middle(batch, all)) && r.notes.replay(put);
+}
+
+bool put_stdout(std::string_view piece) {
+    std::cout << piece;
+    return true;
+}
+
+std::string lower_extension(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? "" : lower(name.substr(dot));
+}
+
+// The programs in a submission folder: files named *.s or *.asm (sources) or *.rom,
+// *.bin, *.hex, *.ihex or *.img (images), in any case, in the folder and the folders
+// under it; names that start with '.' (and what is under them) and __MACOSX are skipped.
+void find_programs(const std::string& dir, std::vector<std::string>& found, int depth) {
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr || depth > 16) {
+        if (d != nullptr) closedir(d);
+        return;
+    }
+    std::vector<std::string> names;
+    while (const dirent* e = readdir(d)) names.push_back(e->d_name);
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        if (name.empty() || name[0] == '.' || name == "__MACOSX") continue;
+        const std::string path = (dir.back() == '/' ? dir : dir + "/") + name;
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0) continue;
+        if (S_ISDIR(st.st_mode)) {
+            find_programs(path, found, depth + 1);
+            continue;
+        }
+        static const char* const extensions[] = {".s",   ".asm",  ".rom", ".bin",
+                                                 ".hex", ".ihex", ".img"};
+        const std::string ext = lower_extension(name);
+        for (const char* e : extensions)
+            if (ext == e) found.push_back(path);
+    }
+}
+
+// Saves a results.json that says why nothing was graded; false when it cannot be saved.
+bool save_gradescope_failure(const std::string& path, const std::string& message) {
+    const FileResult saved = save_file(path.c_str(), gradescope_failure(message));
+    if (!saved)
+        print_diagnostic(path, Diagnostic{0, 0, "cannot write the report (" + saved.reason + ")"});
+    return static_cast<bool>(saved);
 }
 
 }  // namespace
@@ -31,9 +129,21 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
     cmd->add_option("SUITE", args.suite, "the exercise: cases, inputs and expectations")
         ->required()
         ->type_name("FILE");
-    cmd->add_option("PROGRAM", args.programs, "sources or ROM images to grade")
-        ->required()
-        ->type_name("FILE...");
+    CLI::Option* programs =
+        cmd->add_option("PROGRAM", args.programs, "sources or ROM images to grade")
+            ->type_name("FILE...");
+    CLI::Option* dir =
+        cmd->add_option("--submission-dir", args.submission_dir,
+                        "grade the one program in DIR and the folders under it (*.s, *.asm, "
+                        "*.rom, *.bin, *.hex, *.ihex, *.img; hidden files skipped)")
+            ->check(CLI::Validator(
+                [](const std::string& text) {
+                    return text.empty() ? "a folder name cannot be empty" : "";
+                },
+                "", ""))
+            ->type_name("DIR");
+    programs->excludes(dir);
+    dir->excludes(programs);
     cmd->add_flag("--tap", args.tap, "print TAP (version 13) instead of the table");
     cmd->add_option("--junit", args.junit, "write JUnit XML: a testsuite per program")
         ->type_name("FILE");
@@ -41,6 +151,10 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
                     "write Gradescope's results.json (one program only)")
         ->type_name("FILE");
     cmd->add_option("--csv", args.csv, "write a row per program and case")->type_name("FILE");
+    cmd->add_option("--markdown", args.markdown,
+                    "write Markdown tables, e.g. for $GITHUB_STEP_SUMMARY (cases that are not "
+                    "visible: verdict only)")
+        ->type_name("FILE");
     cmd->add_option("--feedback", args.feedback,
                     "write a web page per program into DIR (hidden cases: verdict only), "
                     "and index.html for the class")
@@ -51,18 +165,32 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
             "", ""))
         ->type_name("DIR");
     cmd->footer(
-        "Exit status: 0 every case of every program passes, 1 a case fails or a report "
-        "cannot be written, 2 bad usage or a mistake in the suite.");
+        "Exit status: 0 every case of every program passes, 1 a case fails, a submission "
+        "folder holds no program or several, or a report cannot be written, 2 bad usage or a "
+        "mistake in the suite.");
     return cmd;
 }
 
 int run_test(const TestArgs& args) {
-    const Report reports[] = {
-        {"--junit", args.junit, junit_report},
-        {"--gradescope", args.gradescope, gradescope_of_first},
-        {"--csv", args.csv, csv_report},
+    const auto started = std::chrono::steady_clock::now();
+    Report reports[] = {
+        {"--junit", args.junit, junit_format(), {}, {}},
+        {"--csv", args.csv, csv_format(), {}, {}},
+        {"--markdown", args.markdown, markdown_format(), {}, {}},
     };
-    std::vector<std::string> inputs = args.programs;
+    static const std::string standard_output = "-";
+    Report shown{args.tap ? "--tap" : "the table",
+                 standard_output,
+                 args.tap ? tap_format() : table_format(),
+                 {},
+                 {}};
+
+    std::vector<std::string> programs = args.programs;
+    if (args.submission_dir.empty() && programs.empty()) {
+        std::cerr << "isa4 test: error: name the programs to grade, or --submission-dir\n";
+        return exit_usage;
+    }
+    std::vector<std::string> inputs = programs;
     inputs.push_back(args.suite);
     for (const std::string& p : inputs) {
         if (p.empty()) {
@@ -70,49 +198,96 @@ int run_test(const TestArgs& args) {
             return exit_usage;
         }
     }
-    if (!args.gradescope.empty() && args.programs.size() != 1) {
-        std::cerr << "isa4 test: error: --gradescope grades one program, not "
-                  << args.programs.size() << "\n";
+    if (!args.gradescope.empty() && programs.size() > 1) {
+        std::cerr << "isa4 test: error: --gradescope grades one program, not " << programs.size()
+                  << "\n";
         return exit_usage;
     }
-
-    const auto text = read_text_input(args.suite);
-    if (!text) return exit_usage;
-    const Suite suite = parse_suite(*text, folder_of(args.suite));
-    if (!suite.ok()) {
-        for (const Diagnostic& d : suite.diagnostics) print_diagnostic(args.suite, d);
-        std::cerr << escape_for_message(args.suite) << ": " << suite.diagnostics.size()
-                  << (suite.diagnostics.size() == 1 ? " error" : " errors")
-                  << "; nothing was run\n";
-        return exit_usage;
-    }
-    inputs.insert(inputs.end(), suite.ram_images.begin(), suite.ram_images.end());
-    if (!suite.model.path.empty()) inputs.push_back(suite.model.path);
-    for (const Report& r : reports) {
-        if (r.path.empty()) continue;
-        if (!output_clear_of_inputs(r.path, inputs)) return exit_usage;
-        for (const Report& other : reports) {
-            if (&other != &r && other.path == r.path) {
-                std::cerr << "isa4 test: error: " << r.option << " and " << other.option
+    std::vector<std::pair<const char*, std::string>> outputs = {{"--gradescope", args.gradescope}};
+    for (const Report& r : reports) outputs.push_back({r.option, r.path});
+    for (const auto& [option, path] : outputs) {
+        if (path.empty()) continue;
+        if (!output_clear_of_inputs(path, inputs)) return exit_usage;
+        for (const auto& [other_option, other] : outputs) {
+            if (&other != &path && other == path) {
+                std::cerr << "isa4 test: error: " << option << " and " << other_option
                           << " name the same file\n";
                 return exit_usage;
             }
         }
     }
 
+    const auto text = read_text_input(args.suite);
+    if (!text) {
+        if (!args.gradescope.empty())
+            save_gradescope_failure(args.gradescope,
+                                    "The autograder cannot read its suite; nothing was graded.");
+        return exit_usage;
+    }
+    const Suite suite = parse_suite(*text, folder_of(args.suite));
+    if (!suite.ok()) {
+        for (const Diagnostic& d : suite.diagnostics) print_diagnostic(args.suite, d);
+        std::cerr << escape_for_message(args.suite) << ": " << suite.diagnostics.size()
+                  << (suite.diagnostics.size() == 1 ? " error" : " errors")
+                  << "; nothing was run\n";
+        // The student sees that the fault is not theirs, but not the suite's lines.
+        if (!args.gradescope.empty())
+            save_gradescope_failure(args.gradescope,
+                                    "The autograder's suite has a mistake; nothing was graded.");
+        return exit_usage;
+    }
+    inputs.insert(inputs.end(), suite.ram_images.begin(), suite.ram_images.end());
+    if (!suite.model.path.empty()) inputs.push_back(suite.model.path);
+    for (const auto& [option, path] : outputs)
+        if (!path.empty() && !output_clear_of_inputs(path, inputs)) return exit_usage;
+
+    if (!args.submission_dir.empty()) {
+        struct stat st;
+        const bool exists = stat(args.submission_dir.c_str(), &st) == 0;
+        const int error = errno;
+        if (!exists || !S_ISDIR(st.st_mode)) {
+            const std::string problem = "cannot read the submission folder " +
+                                        escape_for_message(args.submission_dir) + " (" +
+                                        (exists ? "Not a directory" : std::strerror(error)) + ")";
+            std::cerr << "isa4 test: error: " << problem << "\n";
+            if (!args.gradescope.empty()) save_gradescope_failure(args.gradescope, problem);
+            return exit_usage;
+        }
+        find_programs(args.submission_dir, programs, 0);
+        std::string problem;
+        if (programs.empty()) {
+            problem = "No program was found in the submission " +
+                      escape_for_message(args.submission_dir) +
+                      ": hand in a source (*.s, *.asm) or a ROM image (*.rom, *.bin, *.hex, "
+                      "*.ihex, *.img).";
+        } else if (programs.size() > 1) {
+            problem = "The submission holds " + std::to_string(programs.size()) +
+                      " programs; hand in only one:";
+            for (const std::string& p : programs) problem += "\n  " + escape_for_message(p);
+        }
+        if (!problem.empty()) {
+            std::cerr << "isa4 test: error: " << problem << "\n";
+            if (!args.gradescope.empty()) save_gradescope_failure(args.gradescope, problem);
+            return exit_failed;
+        }
+        inputs.insert(inputs.end(), programs.begin(), programs.end());
+        for (const auto& [option, path] : outputs)
+            if (!path.empty() && !output_clear_of_inputs(path, programs)) return exit_usage;
+    }
+
     std::vector<std::string> page_names;
     if (!args.feedback.empty()) {
-        page_names = feedback_page_names(args.programs);
+        page_names = feedback_page_names(programs);
         page_names.push_back("index.html");
         const std::string folder =
             args.feedback.back() == '/' ? args.feedback : args.feedback + "/";
         for (const std::string& name : page_names) {
             if (!output_clear_of_inputs(folder + name, inputs)) return exit_usage;
-            for (const Report& r : reports) {
-                if (r.path.empty() || (r.path != folder + name &&
-                                       !same_file(r.path.c_str(), (folder + name).c_str())))
+            for (const auto& [option, path] : outputs) {
+                if (path.empty() ||
+                    (path != folder + name && !same_file(path.c_str(), (folder + name).c_str())))
                     continue;
-                std::cerr << "isa4 test: error: " << r.option << " names the feedback page "
+                std::cerr << "isa4 test: error: " << option << " names the feedback page "
                           << escape_for_message(folder + name) << "\n";
                 return exit_usage;
             }
@@ -120,26 +295,60 @@ int run_test(const TestArgs& args) {
         page_names.pop_back();
     }
 
-    GradedBatch batch{suite, args.suite, {}};
-    batch.programs.reserve(args.programs.size());
-    bool all_pass = true;
-    for (const std::string& path : args.programs) {
-        batch.programs.push_back(grade_program(suite, path));
-        all_pass = all_pass && batch.programs.back().passed() == suite.cases.size();
+    // Each program is graded, its parts of every report spooled and its page written,
+    // then its result is dropped: only its summary stays.
+    const GradedBatch batch{suite, args.suite, programs};
+    bool pages_ok = args.feedback.empty() || make_feedback_folder(args.feedback);
+    std::vector<ProgramSummary> all;
+    all.reserve(programs.size());
+    std::string gradescope;
+    for (std::size_t i = 0; i < programs.size(); ++i) {
+        const ProgramResult result = grade_program(suite, programs[i]);
+        for (Report* r : {&shown, &reports[0], &reports[1], &reports[2]}) {
+            if (r != &shown && r->path.empty()) continue;
+            ReportParts parts = r->format.program(batch, i, result);
+            r->body.add(parts.body);
+            r->notes.add(parts.notes);
+        }
+        if (!args.gradescope.empty()) {
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            gradescope = gradescope_report(batch, result, seconds);
+        }
+        if (!args.feedback.empty() && pages_ok)
+            pages_ok = write_student_page(args.feedback, page_names[i], batch, result) && pages_ok;
+        all.push_back(summary_of(result));
     }
 
-    std::cout << (args.tap ? tap_report(batch) : table_report(batch));
+    bool all_pass = true;
+    for (const ProgramSummary& p : all) all_pass = all_pass && p.passed == suite.cases.size();
     int status = all_pass ? exit_ok : exit_failed;
-    for (const Report& r : reports) {
+    if (!put_report(shown, batch, all, put_stdout)) {
+        std::cerr << "isa4 test: error: cannot keep the table while grading (temporary files)\n";
+        status = exit_failed;
+    }
+    for (Report& r : reports) {
         if (r.path.empty()) continue;
-        const FileResult saved = save_file(r.path.c_str(), r.write(batch));
+        const FileResult saved =
+            save_file_from(r.path.c_str(), [&](const std::function<bool(std::string_view)>& put) {
+                return put_report(r, batch, all, put);
+            });
         if (!saved) {
             print_diagnostic(r.path,
                              Diagnostic{0, 0, "cannot write the report (" + saved.reason + ")"});
             status = exit_failed;
         }
     }
-    if (!args.feedback.empty() && !write_feedback(args.feedback, page_names, batch))
+    if (!args.gradescope.empty()) {
+        const FileResult saved = save_file(args.gradescope.c_str(), gradescope);
+        if (!saved) {
+            print_diagnostic(args.gradescope,
+                             Diagnostic{0, 0, "cannot write the report (" + saved.reason + ")"});
+            status = exit_failed;
+        }
+    }
+    if (!args.feedback.empty() &&
+        !(pages_ok && write_class_page(args.feedback, page_names, batch, all)))
         status = exit_failed;
     return status;
 }

@@ -1,8 +1,10 @@
 // `isa4 test SUITE PROGRAM...`: grades programs against a suite and reports the results
-// as a table or TAP on standard output, and as JUnit XML, Gradescope JSON or CSV files.
+// as a table or TAP on standard output, and as JUnit XML, Gradescope JSON, CSV or
+// Markdown files.
 //
-// Exit status: 0 when every case of every program passes, 1 when any fails or a report
-// cannot be written, 2 for bad usage or a suite with mistakes (then nothing runs).
+// Exit status: 0 when every case of every program passes, 1 when any fails, a submission
+// folder holds no program or several, or a report cannot be written, 2 for bad usage or
+// a suite with mistakes (then nothing runs).
 #pragma once
 
 #include <string>
@@ -15,10 +17,12 @@ class App;
 struct TestArgs {
     std::string suite;
     std::vector<std::string> programs;
+    std::string submission_dir;  // grade the one program found there instead
     bool tap = false;
     std::string junit;
     std::string gradescope;
     std::string csv;
+    std::string markdown;
     std::string feedback;  // a folder for the web pages, one per program and index.html
 };
 

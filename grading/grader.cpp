@@ -218,8 +218,17 @@ void add_start_lines(const SuiteCase& c, CaseResult& r) {
         r.problems.push_back({c.start.line, c.start.column, random_start_text(c)});
     if (!c.drawn.empty())
         r.problems.push_back({c.generate_line, c.generate_column, drawn_inputs_text(c)});
-    if (!c.hint.empty() && !c.hidden)
+    if (!c.hint.empty() && !c.hidden())
         r.problems.push_back({c.hint_line, c.hint_column, "hint: " + c.hint});
+}
+
+// Cuts a long list of problems to max_problems, ending it with a count of the rest; the
+// lines that help to repeat the case come after, from `add_start_lines`.
+void keep_first_problems(std::vector<Diagnostic>& problems) {
+    if (problems.size() <= max_problems + 1) return;
+    const std::size_t more = problems.size() - max_problems;
+    problems.resize(max_problems);
+    problems.push_back({0, 0, "... and " + std::to_string(more) + " more problems"});
 }
 
 }  // namespace
@@ -284,6 +293,7 @@ ProgramResult grade_program(const Suite& suite, const std::string& path) {
                 if (r.verdict == Verdict::pass) r.verdict = Verdict::fail;
                 r.points = 0;
             }
+            keep_first_problems(r.problems);
             add_start_lines(c, r);
         } else {
             CaseResult failed;

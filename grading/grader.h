@@ -11,7 +11,7 @@
 
 #include "grading/suite.h"
 
-enum class Verdict {
+enum class Verdict : std::uint8_t {
     pass,
     fail,     // wrong end state, a step bound missed, or halted before an `until limit`
     no_halt,  // did not halt within the case's step limit
@@ -47,6 +47,10 @@ struct ProgramResult {
 
 // The most assembler messages kept for one program; a longer list ends with a count.
 inline constexpr std::size_t max_reasons = 20;
+
+// The most problems kept for one case (a case that checks every cell could list 256);
+// a longer list ends with "... and N more problems".
+inline constexpr std::size_t max_problems = 10;
 
 ProgramResult grade_program(const Suite& suite, const std::string& path);
 

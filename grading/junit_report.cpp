@@ -1,27 +1,57 @@
-#include "grading/reports.h"
-
 #include "grading/report_text.h"
-
-#include <algorithm>
-#include <cstdio>
+#include "grading/reports.h"
 #include "text/message.h"
 
-std::string junit_report(const GradedBatch& batch) {
-    const Suite& suite = batch.suite;
-    std::size_t tests = 0, failures = 0, errors = 0;
-    double seconds = 0;
-    std::string suites;
-    for (const ProgramResult& p : batch.programs) {
+namespace {
+
+// Jenkins splits a classname at its last dot into a package and a class, so a file name
+// keeps no dot there; the path itself stands whole in the `file` attribute.
+std::string classname_of(const std::string& path) {
+    std::string name = printable(path);
+    for (char& c : name)
+        if (c == '.') c = '_';
+    return xml_escaped(name);
+}
+
+class JunitFormat : public ReportFormat {
+public:
+    std::string head(const GradedBatch& batch,
+                     const std::vector<ProgramSummary>& all) const override {
+        std::uint64_t tests = 0, failures = 0, errors = 0;
+        double seconds = 0;
+        for (const ProgramSummary& p : all) {
+            tests += p.verdicts.size();
+            for (const Verdict v : p.verdicts) {
+                failures += v == Verdict::fail || v == Verdict::no_halt ? 1 : 0;
+                errors += v == Verdict::error ? 1 : 0;
+            }
+            seconds += p.seconds;
+        }
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"" +
+               xml_escaped(printable(batch.suite_path)) + "\" tests=\"" + std::to_string(tests) +
+               "\" failures=\"" + std::to_string(failures) + "\" errors=\"" +
+               std::to_string(errors) + "\" time=\"" + printf_text("%.6f", seconds) + "\">\n";
+    }
+
+    // The closing tag goes after the last program's testsuite.
+    std::string middle(const GradedBatch&, const std::vector<ProgramSummary>&) const override {
+        return "</testsuites>\n";
+    }
+
+    ReportParts program(const GradedBatch& batch, std::size_t,
+                        const ProgramResult& p) const override {
+        const Suite& suite = batch.suite;
         std::size_t failed = 0;
         double program_seconds = 0;
         std::string cases;
-        const std::string classname = xml_escaped(printable(p.path));
+        const std::string classname = classname_of(p.path);
+        const std::string file = xml_escaped(printable(p.path));
         for (std::size_t i = 0; i < p.cases.size(); ++i) {
             const CaseResult& r = p.cases[i];
             program_seconds += r.seconds;
             cases += "    <testcase classname=\"" + classname + "\" name=\"" +
-                     xml_escaped(printable(suite.cases[i].name)) + "\" time=\"" +
-                     printf_text("%.6f", r.seconds) + "\"";
+                     xml_escaped(printable(suite.cases[i].name)) + "\" file=\"" + file +
+                     "\" time=\"" + printf_text("%.6f", r.seconds) + "\"";
             if (r.verdict == Verdict::pass) {
                 cases += "/>\n";
                 continue;
@@ -37,23 +67,24 @@ std::string junit_report(const GradedBatch& batch) {
                      ">\n    </testcase>\n";
         }
         const std::size_t erred = p.graded ? 0 : p.cases.size();
-        suites += "  <testsuite name=\"" + classname + "\" tests=\"" +
-                  std::to_string(p.cases.size()) + "\" failures=\"" + std::to_string(failed) +
-                  "\" errors=\"" + std::to_string(erred) + "\" skipped=\"0\" time=\"" +
-                  printf_text("%.6f", program_seconds) + "\">\n" + cases;
+        ReportParts parts;
+        std::string& out = parts.body;
+        out = "  <testsuite name=\"" + file + "\" tests=\"" + std::to_string(p.cases.size()) +
+              "\" failures=\"" + std::to_string(failed) + "\" errors=\"" + std::to_string(erred) +
+              "\" skipped=\"0\" time=\"" + printf_text("%.6f", program_seconds) + "\">\n" + cases;
         if (!p.warnings.empty()) {
             std::vector<std::string> shown;
             for (const std::string& w : p.warnings) shown.push_back(printable(w));
-            suites += "    <system-out>" + xml_escaped(joined(shown)) + "</system-out>\n";
+            out += "    <system-out>" + xml_escaped(joined(shown)) + "</system-out>\n";
         }
-        suites += "  </testsuite>\n";
-        tests += p.cases.size();
-        failures += failed;
-        errors += erred;
-        seconds += program_seconds;
+        out += "  </testsuite>\n";
+        return parts;
     }
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"" +
-           xml_escaped(printable(batch.suite_path)) + "\" tests=\"" + std::to_string(tests) +
-           "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
-           "\" time=\"" + printf_text("%.6f", seconds) + "\">\n" + suites + "</testsuites>\n";
+};
+
+}  // namespace
+
+const ReportFormat& junit_format() {
+    static const JunitFormat format;
+    return format;
 }

@@ -24,11 +24,16 @@ std::string joined(const std::vector<std::string>& lines);
 
 std::string xml_escaped(std::string_view text);
 
-std::string json_string(std::string_view text);
-
 // A CSV field (RFC 4180). A field that a spreadsheet would take for a formula gets a
 // leading apostrophe, so that a file name cannot run one.
 std::string csv_field(std::string_view text);
+
+// A Markdown table cell: '|', '`', '*', '_', '[', ']', '\\' and the like escaped with a
+// backslash, '<' and '&' as entities, line ends as <br>.
+std::string markdown_cell(std::string_view text);
+
+// The sum of every case's points, in 64 bits whatever the suite's own total.
+std::uint64_t total_points(const Suite& suite);
 
 std::string padded_left(const std::string& s, std::size_t width);
 

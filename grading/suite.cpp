@@ -32,6 +32,16 @@ std::string StepBound::text() const {
     return text;
 }
 
+const char* visibility_name(Visibility v) {
+    switch (v) {
+        case Visibility::visible: return "visible";
+        case Visibility::hidden: return "hidden";
+        case Visibility::after_due_date: return "after_due_date";
+        case Visibility::after_published: return "after_published";
+    }
+    return "hidden";
+}
+
 std::uint64_t Suite::total_points() const {
     std::uint64_t total = 0;
     for (const SuiteCase& c : cases) total += c.points;
@@ -48,11 +58,20 @@ namespace {
 constexpr std::size_t max_name_size = 200;
 constexpr std::size_t max_hint_size = 200;
 
+// The visibility a case's line names, if it names one.
+std::optional<Visibility> visibility_of(const std::string& keyword) {
+    for (const Visibility v : {Visibility::visible, Visibility::hidden, Visibility::after_due_date,
+                               Visibility::after_published})
+        if (keyword == visibility_name(v)) return v;
+    return std::nullopt;
+}
+
 // Every keyword of a suite: those of the file's lines, then those of a case only.
 const char* const keywords[] = {"case",    "limit",     "registers", "set",     "max",
                                 "forbid",  "unchanged", "model",     "ram",     "expect",
                                 "compare", "steps",     "points",    "partial", "hint",
-                                "hidden",  "visible",   "until",     "generate"};
+                                "hidden",  "visible",   "until",     "generate",
+                                "after_due_date", "after_published"};
 
 bool is_keyword(const std::string& word) {
     for (const char* k : keywords)
@@ -157,11 +176,12 @@ private:
 // mistake at `column` after that.
 bool SuiteParser::once(LineScanner& scan, int column, const std::string& keyword) {
     std::map<std::string, int>& said = in_case_ ? case_said_ : file_said_;
-    const std::string key = keyword == "visible" ? "hidden" : keyword;
+    const bool visibility = visibility_of(keyword).has_value();
+    const std::string key = visibility ? "visible" : keyword;
     const auto [at, fresh] = said.emplace(key, scan.line());
     if (fresh) return true;
     error(scan, column,
-          (key == "hidden" ? std::string("'hidden' or 'visible'") : "'" + keyword + "'") +
+          (visibility ? std::string("the case's visibility") : "'" + keyword + "'") +
               " is already given on line " + std::to_string(at->second));
     return false;
 }
@@ -209,7 +229,8 @@ void SuiteParser::line(std::string_view text, int number) {
                   "unknown keyword " +
                       in_quotes(keyword.empty() ? scan.token_for_message() : keyword) +
                       " (expected case, ram, set, registers, expect, compare, unchanged, steps, "
-                      "limit, points, partial, hint, hidden, visible, until or generate)");
+                      "limit, points, partial, hint, visible, hidden, after_due_date, "
+                      "after_published, until or generate)");
         return;
     }
     if (keyword == "case") {
@@ -263,8 +284,8 @@ void SuiteParser::line(std::string_view text, int number) {
         if (once(scan, column, keyword)) current().partial = true;
     } else if (keyword == "hint") {
         if (once(scan, column, keyword)) hint(scan);
-    } else if (keyword == "hidden" || keyword == "visible") {
-        if (once(scan, column, keyword)) current().hidden = keyword == "hidden";
+    } else if (const auto v = visibility_of(keyword)) {
+        if (once(scan, column, keyword)) current().visibility = *v;
     } else if (keyword == "until") {
         if (once(scan, column, keyword)) until(scan);
     } else if (keyword == "generate") {

@@ -24,7 +24,9 @@
 //     steps  <= 80                a bound on the steps taken (<, <=, ==, >=, >)
 //     limit  500                  this case's step limit
 //     points 2                    weight, default 1
-//     hidden                      or visible (the default)
+//     hidden                      who sees the case on a grading platform: visible (the
+//                                 default), hidden (never the student), after_due_date
+//                                 or after_published
 //     until  limit                the run must reach its step limit; the default,
 //                                 `until halt`, needs a halting JZ within it
 //     partial                     points per expectation line met (rounded down)
@@ -112,6 +114,12 @@ struct DrawnCells {
     unsigned hi = 255;
 };
 
+// When a grading platform shows a case to the student; the names are Gradescope's.
+enum class Visibility { visible, hidden, after_due_date, after_published };
+
+// "visible", "hidden", "after_due_date", "after_published".
+const char* visibility_name(Visibility v);
+
 struct SuiteCase {
     std::string name;
     int line = 0;                 // of its `case` line
@@ -126,7 +134,7 @@ struct SuiteCase {
     std::vector<CellRange> unchanged;  // the file's ranges, then the case's
     std::uint64_t limit = default_step_limit;
     unsigned points = 1;
-    bool hidden = false;
+    Visibility visibility = Visibility::visible;
     bool until_halt = true;
     bool partial = false;  // points shared out over the expectation lines
     std::string hint;      // as written between the quotes, "" for none
@@ -137,6 +145,10 @@ struct SuiteCase {
     int generate_line = 0;
     int generate_column = 0;
     std::vector<DrawnCells> drawn;
+
+    // Not shown to the student now: the reports and pages students read give its verdict
+    // and points only.
+    bool hidden() const { return visibility != Visibility::visible; }
 };
 
 // The teacher's solution that `compare` lines and bounds on `model` are taken from.

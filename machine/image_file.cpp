@@ -176,6 +176,10 @@ std::string temporary_name(const std::string& directory, const std::string& name
 }  // namespace
 
 FileResult save_file(const char* path, std::string_view bytes) {
+    return save_file_from(path, [&](const PieceSink& put) { return put(bytes); });
+}
+
+FileResult save_file_from(const char* path, const std::function<bool(const PieceSink&)>& fill) {
     if (*path == '\0') return failed(empty_name);
     std::string target;
     struct stat st;
@@ -196,7 +200,13 @@ FileResult save_file(const char* path, std::string_view bytes) {
     std::string temp = temporary_name(directory, name_part(target));
     const int fd = mkstemp(temp.data());
     if (fd < 0) return failed_errno(errno);
-    result = write_all(fd, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    const bool made = fill([&](std::string_view piece) {
+        if (result)
+            result =
+                write_all(fd, reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
+        return static_cast<bool>(result);
+    });
+    if (result && !made) result = failed_errno(EIO);
     if (result && exists && (st.st_uid != geteuid() || st.st_gid != getegid())) {
         // Keep the old owner and group where the system lets us; failing that, at least
         // the group. The mode is set afterwards, as a change of owner clears set-id bits.

@@ -31,6 +31,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -86,6 +87,13 @@ std::string too_large_reason(std::size_t limit);
 // Saves `bytes` as `path` by the rules of the image saves above. The ROM and RAM saves
 // are this with the image's bytes.
 FileResult save_file(const char* path, std::string_view bytes);
+
+// The same for bytes made piece by piece, so that a large file need not be held whole:
+// `fill` calls `put` with each piece in order (put returns false once a write has
+// failed) and returns false when it could not make them all, which fails the save
+// ("Input/output error") and leaves the old file.
+using PieceSink = std::function<bool(std::string_view)>;
+FileResult save_file_from(const char* path, const std::function<bool(const PieceSink&)>& fill);
 
 // True when both names exist and are the same file (device and inode, links followed).
 // Used to refuse an output that would overwrite an input.

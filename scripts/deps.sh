@@ -33,6 +33,7 @@ test=(
     perl                                # prove, for TAP output
     python3-junitparser                 # JUnit XML reports
     python3-jsonschema                  # JSON output against its schema
+    cmark-gfm                           # Markdown reports as GitHub renders them
     libxml2-utils                       # xmllint
     binutils srecord                    # objcopy and srec_cat read converted images
     desktop-file-utils appstream man-db # the installed desktop entry, metainfo, man pages

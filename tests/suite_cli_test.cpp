@@ -335,7 +335,7 @@ TEST_F(SuiteCommand, SuitesThatCanNeverPassOrSayAThingTwiceAreRefused) {
              {"t.suite:4:3: error: 'until' is already given on line 3"}},
             {"case a\n" + check + "  hidden\n  visible\n",
              2,
-             {"t.suite:4:3: error: 'hidden' or 'visible' is already given on line 3"}},
+             {"t.suite:4:3: error: the case's visibility is already given on line 3"}},
             {"limit 5\nlimit 6\ncase a\n" + check,
              2,
              {"t.suite:2:1: error: 'limit' is already given on line 1"}},

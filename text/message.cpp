@@ -87,3 +87,46 @@ std::size_t utf8_length(std::string_view s, std::size_t i) {
     if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
     return n;
 }
+
+std::string json_text(std::string_view text) {
+    std::string out = "\"";
+    out.reserve(text.size() + 2);
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        char buf[8];
+        if (c >= 0x80) {
+            const std::size_t n = utf8_length(text, i);
+            if (n == 0) {
+                std::snprintf(buf, sizeof buf, "\\\\x%02x", c);
+                out += buf;
+                ++i;
+            } else if (n == 3 && c == 0xE2 && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+                       (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xA8) {
+                out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+                i += n;
+            } else {
+                out.append(text.substr(i, n));
+                i += n;
+            }
+            continue;
+        }
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '<': out += "\\u003c"; break;
+            case '>': out += "\\u003e"; break;
+            case '&': out += "\\u0026"; break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    std::snprintf(buf, sizeof buf, "\\\\x%02x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+        ++i;
+    }
+    return out + "\"";
+}

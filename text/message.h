@@ -43,3 +43,9 @@ std::string escape_for_message(std::string_view text);
 // The length of the UTF-8 sequence at `s[i]`, 0 when it is not a valid one (overlong,
 // a surrogate, past U+10FFFF, or cut short).
 std::size_t utf8_length(std::string_view s, std::size_t i);
+
+// `text` as a JSON string, the one JSON escape of every writer (reports, trace pages):
+// '"', '\\', tab and line end as JSON escapes; '<', '>', '&', U+2028 and U+2029 as \u
+// escapes, so that the string may stand inside an HTML script element; other control
+// bytes and bytes that are not UTF-8 shown as the text \xNN.
+std::string json_text(std::string_view text);

@@ -20,6 +20,7 @@
 
 #include "headless/state_file.h"
 #include "machine/isa4.h"
+#include "text/message.h"
 #include "toolchain/symbols.h"
 #include "trace/recording.h"
 
@@ -54,11 +55,6 @@ struct TraceSection {
 //    "expected": [{"what", "target": "pc" | "z" | "reg" | "ram", "index", "expected",
 //                  "actual"}]}
 std::string trace_json(const TraceSection& section);
-
-// `text` as a JSON string that may stand inside a script element: '<', '>' and '&' and
-// U+2028, U+2029 as \u escapes, control bytes other than tab and bytes that are not
-// UTF-8 shown as the text \xNN.
-std::string json_text(std::string_view text);
 
 // The page around `data`, a JSON object as described above.
 std::string page_html(std::string_view data);

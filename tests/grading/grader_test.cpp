@@ -34,6 +34,7 @@ TEST(Suite, ReadsEverySettingOfACase) {
         "case second\n"
         "  limit 0x20\n"
         "  until limit\n"
+        "  After_Published\n"
         "  expect [0x10] = 0\n",
         scratch.dir() + "/");
     ASSERT_TRUE(suite.ok()) << first_error(suite);
@@ -49,12 +50,13 @@ TEST(Suite, ReadsEverySettingOfACase) {
     EXPECT_EQ(a.bounds[1].text(), "steps < 50");
     EXPECT_EQ(a.limit, 300u);
     EXPECT_EQ(a.points, 3u);
-    EXPECT_TRUE(a.hidden);
+    EXPECT_EQ(a.visibility, Visibility::hidden);
     EXPECT_TRUE(a.until_halt);
     const SuiteCase& b = suite.cases[1];
     EXPECT_EQ(b.limit, 0x20u);
     EXPECT_FALSE(b.until_halt);
-    EXPECT_FALSE(b.hidden);
+    EXPECT_EQ(b.visibility, Visibility::after_published);
+    EXPECT_TRUE(b.hidden());
     EXPECT_EQ(b.points, 1u);
     EXPECT_EQ(b.ram[0x00], 0);
     EXPECT_EQ(suite.total_points(), 4u);
@@ -85,8 +87,9 @@ TEST(Suite, MistakesNameTheirLineAndColumn) {
         {"case a\n  expect r1 = 1\n  points 2 3\n", "3:12: unexpected '3' after 'points'"},
         {"case a\n  expect r1 = 1\n  until never\n", "3:9: expected 'until halt' or 'until limit'"},
         {"case a\n  expect r1 = 1\n  weight 2\n",
-         "3:3: unknown keyword 'weight' (expected case, ram, set, registers, expect, compare, "
-         "unchanged, steps, limit, points, partial, hint, hidden, visible, until or generate)"},
+        "3:3: unknown keyword 'weight' (expected case, ram, set, registers, expect, compare, "
+        "unchanged, steps, limit, points, partial, hint, visible, hidden, after_due_date, "
+        "after_published, until or generate)"},
         {"case a\n  ram missing.ram\n  expect r1 = 1\n",
          "2:7: cannot load the RAM image 'missing.ram' (No such file or directory)"},
         {"case a\x1b[2J\n  expect r1 = 1\n", "1:6: a case name holds no control characters"},
