@@ -19,6 +19,10 @@ CLI::Option* add_format_option(CLI::App* cmd, const std::string& flags, std::str
 // The format a checked --format value names.
 ImageFormat format_of(const std::string& name);
 
+// The file bytes of an image of `rom` or `ram` in `format`.
+std::string image_bytes(ImageFormat format, const Isa4::Rom& rom);
+std::string image_bytes(ImageFormat format, const Isa4::Ram& ram);
+
 // Prints `error` when `ok` is false; the exit status for it.
 int status_of(bool ok, const Diagnostic& error);
 

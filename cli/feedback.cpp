@@ -1,10 +1,6 @@
 #include "cli/feedback.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <set>
 
@@ -169,14 +165,6 @@ std::string class_page(const GradedBatch& batch, const std::vector<std::string>&
                      ",\"cases\":" + cases + "],\"programs\":" + programs + "]}");
 }
 
-bool save_page(const std::string& path, const std::string& page) {
-    const FileResult saved = save_file(path.c_str(), page);
-    if (!saved)
-        std::cerr << escape_for_message(path) << ": error: cannot write the page (" << saved.reason
-                  << ")\n";
-    return static_cast<bool>(saved);
-}
-
 }  // namespace
 
 std::vector<std::string> feedback_page_names(const std::vector<std::string>& programs) {
@@ -202,16 +190,9 @@ std::vector<std::string> feedback_page_names(const std::vector<std::string>& pro
     return names;
 }
 
-bool write_feedback(const std::string& dir, const std::vector<std::string>& names,
+bool stage_feedback(OutputWriter& writer, std::size_t first, const std::vector<std::string>& names,
                     const GradedBatch& batch) {
-    if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-        std::cerr << escape_for_message(dir) << ": error: cannot make the folder ("
-                  << std::strerror(errno) << ")\n";
-        return false;
-    }
-    const std::string folder = dir.back() == '/' ? dir : dir + "/";
-    bool ok = true;
     for (std::size_t i = 0; i < batch.programs.size(); ++i)
-        ok = save_page(folder + names[i], student_page(batch, batch.programs[i])) && ok;
-    return save_page(folder + "index.html", class_page(batch, names)) && ok;
+        if (!writer.stage(first + i, student_page(batch, batch.programs[i]))) return false;
+    return writer.stage(first + batch.programs.size(), class_page(batch, names));
 }

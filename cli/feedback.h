@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_io.h"
 #include "grading/reports.h"
 
 // The page name of each program: the shortest ending of its path that tells it from the
@@ -24,7 +25,7 @@ std::vector<std::string> feedback_page_names(const std::vector<std::string>& pro
 // The most steps a page of feedback records of one case's run.
 inline constexpr std::uint64_t feedback_recorded_steps = default_step_limit;
 
-// Writes the pages into `dir` (made when missing) under `names`; false, with a message on
-// standard error, when one cannot be written.
-bool write_feedback(const std::string& dir, const std::vector<std::string>& names,
+// Stages the pages through `writer`: the page of program i as output `first + i`, under
+// `names[i]`, then index.html as the output after them.
+bool stage_feedback(OutputWriter& writer, std::size_t first, const std::vector<std::string>& names,
                     const GradedBatch& batch);

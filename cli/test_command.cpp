@@ -35,12 +35,17 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
         ->required()
         ->type_name("FILE...");
     cmd->add_flag("--tap", args.tap, "print TAP (version 13) instead of the table");
+    const CLI::Validator named(name_check, "", "");
     cmd->add_option("--junit", args.junit, "write JUnit XML: a testsuite per program")
+        ->check(named)
         ->type_name("FILE");
     cmd->add_option("--gradescope", args.gradescope,
                     "write Gradescope's results.json (one program only)")
+        ->check(named)
         ->type_name("FILE");
-    cmd->add_option("--csv", args.csv, "write a row per program and case")->type_name("FILE");
+    cmd->add_option("--csv", args.csv, "write a row per program and case")
+        ->check(named)
+        ->type_name("FILE");
     cmd->add_option("--feedback", args.feedback,
                     "write a web page per program into DIR (hidden cases: verdict only), "
                     "and index.html for the class")
@@ -87,37 +92,21 @@ int run_test(const TestArgs& args) {
         return exit_usage;
     }
     inputs.insert(inputs.end(), suite.ram_images.begin(), suite.ram_images.end());
-    for (const Report& r : reports) {
-        if (r.path.empty()) continue;
-        if (!output_clear_of_inputs(r.path, inputs)) return exit_usage;
-        for (const Report& other : reports) {
-            if (&other != &r && other.path == r.path) {
-                std::cerr << "isa4 test: error: " << r.option << " and " << other.option
-                          << " name the same file\n";
-                return exit_usage;
-            }
-        }
-    }
-
+    // The reports, then a page per program and index.html in the feedback folder.
+    std::vector<Output> outputs;
+    for (const Report& r : reports)
+        if (!r.path.empty()) outputs.push_back({r.option, r.path, "the report"});
+    const std::size_t first_page = outputs.size();
     std::vector<std::string> page_names;
     if (!args.feedback.empty()) {
         page_names = feedback_page_names(args.programs);
-        page_names.push_back("index.html");
         const std::string folder =
             args.feedback.back() == '/' ? args.feedback : args.feedback + "/";
-        for (const std::string& name : page_names) {
-            if (!output_clear_of_inputs(folder + name, inputs)) return exit_usage;
-            for (const Report& r : reports) {
-                if (r.path.empty() || (r.path != folder + name &&
-                                       !same_file(r.path.c_str(), (folder + name).c_str())))
-                    continue;
-                std::cerr << "isa4 test: error: " << r.option << " names the feedback page "
-                          << escape_for_message(folder + name) << "\n";
-                return exit_usage;
-            }
-        }
-        page_names.pop_back();
+        for (const std::string& name : page_names)
+            outputs.push_back({"--feedback", folder + name, "the page", true});
+        outputs.push_back({"--feedback", folder + "index.html", "the page", true});
     }
+    if (const int status = check_outputs(outputs, inputs)) return status;
 
     GradedBatch batch{suite, args.suite, {}};
     batch.programs.reserve(args.programs.size());
@@ -128,17 +117,13 @@ int run_test(const TestArgs& args) {
     }
 
     std::cout << (args.tap ? tap_report(batch) : table_report(batch));
-    int status = all_pass ? exit_ok : exit_failed;
-    for (const Report& r : reports) {
-        if (r.path.empty()) continue;
-        const FileResult saved = save_file(r.path.c_str(), r.write(batch));
-        if (!saved) {
-            print_diagnostic(r.path,
-                             Diagnostic{0, 0, "cannot write the report (" + saved.reason + ")"});
-            status = exit_failed;
-        }
-    }
-    if (!args.feedback.empty() && !write_feedback(args.feedback, page_names, batch))
-        status = exit_failed;
+    OutputWriter writer(outputs);
+    std::size_t k = 0;
+    for (const Report& r : reports)
+        if (!r.path.empty() && !writer.stage(k++, r.write(batch))) return exit_failed;
+    if (!args.feedback.empty() && !stage_feedback(writer, first_page, page_names, batch))
+        return exit_failed;
+    if (!writer.commit()) return exit_failed;
+    const int status = all_pass ? exit_ok : exit_failed;
     return status;
 }
