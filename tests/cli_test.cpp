@@ -390,6 +390,19 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"ReportIntoAMissingFolder", "true",
                     "test s.suite p.s --csv ok --junit missing/x", 1,
                     "missing/x: error: cannot write the report (No such file or directory)"},
+        // An autograder takes the suite's files, and only from the suite's folder.
+        HostileCase{"AutograderOfABrokenSuite", "printf 'cse a\\n' > b.suite",
+                    "autograder b.suite -o a.zip", 2, "; no autograder written"},
+        HostileCase{"AutograderWithARamImageAboveTheSuite",
+                    "mkdir ex && head -c 256 p.rom > x.ram && "
+                    "printf 'case a\\n  ram ../x.ram\\n  expect r1 = 1\\n' > ex/s.suite",
+                    "autograder ex/s.suite -o a.zip", 2, "is outside the suite's folder"},
+        HostileCase{"AutograderOntoItsRamImage",
+                    "head -c 256 p.rom > in.ram && "
+                    "printf 'case a\\n  ram in.ram\\n  expect r1 = 1\\n' > r.suite",
+                    "autograder r.suite -o in.ram", 2, "same file as the input in.ram"},
+        HostileCase{"AutograderWithAPackageThatIsNone", "true",
+                    "autograder s.suite -o a.zip --package p.s", 2, "not a Debian package"},
         HostileCase{"FeedbackTwoFoldersDeep", "true", "test s.suite p.s --feedback new/deeper", 1,
                     "cannot write the page (No such file or directory)"}),
     [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
