@@ -120,11 +120,12 @@ CLI::App* add_autograder_command(CLI::App& app, AutograderArgs& args) {
         ->check(named)
         ->type_name("DEB");
     cmd->footer(
-        "The zip holds setup.sh and run_autograder at its root, and the suite and the RAM "
-        "images its cases load below suite/. Gradescope runs setup.sh once when it builds "
-        "the image (it installs the package given with --package; without it isa4 must be "
-        "on the image already) and run_autograder for each submission, which grades the one "
-        "program in /autograder/submission into /autograder/results/results.json.\n"
+        "The zip holds setup.sh and run_autograder at its root, and the suite, the RAM "
+        "images its cases load and its model below suite/. Gradescope runs setup.sh once "
+        "when it builds the image (it installs the package given with --package; without it "
+        "isa4 must be on the image already) and run_autograder for each submission, which "
+        "grades the one program in /autograder/submission into "
+        "/autograder/results/results.json.\n"
         "Exit status: 0 the zip is written, 1 a file cannot be read or written, 2 bad usage, "
         "a suite with mistakes, a RAM image outside the suite's folder or a package that is "
         "not a Debian package.");
@@ -152,18 +153,29 @@ int run_autograder(const AutograderArgs& args) {
     };
     std::vector<std::string> inputs = {args.suite, args.package};
     std::set<std::string> taken = {suite_name};
-    for (const std::string& path : suite.ram_images) {
-        // The suite names each image from its own folder, and so it will in the archive.
+    // The suite names each file from its own folder, and so it will in the archive.
+    struct Taken {
+        std::string path;
+        std::string what;
+        bool image;
+    };
+    std::vector<Taken> files;
+    for (const std::string& path : suite.ram_images)
+        files.push_back({path, "the RAM image ", true});
+    if (!suite.model.path.empty()) files.push_back({suite.model.path, "the model ", false});
+    std::size_t images = 0;
+    for (const auto& [path, what, image] : files) {
         const bool below = path.compare(0, folder.size(), folder) == 0;
         const std::string name = below ? name_inside(path.substr(folder.size())) : "";
         if (name.empty()) {
-            complain(args.suite, "the RAM image " + quote_for_message(path) +
+            complain(args.suite, what + quote_for_message(path) +
                                      " is outside the suite's folder; name it from there, "
                                      "without '..', to take it into an autograder");
             return exit_usage;
         }
         inputs.push_back(path);
         if (!taken.insert(name).second) continue;
+        images += image ? 1 : 0;
         entries.push_back({"suite/" + name, "", 0644});
         if (!read_whole(path, max_text_file_size, entries.back().bytes)) return exit_failed;
     }
@@ -185,10 +197,10 @@ int run_autograder(const AutograderArgs& args) {
         return exit_failed;
     }
     if (!write_outputs(outputs, {zip})) return exit_failed;
-    const std::size_t images = suite.ram_images.empty() ? 0 : taken.size() - 1;
     std::cout << escape_for_message(args.output) << ": setup.sh, run_autograder, "
               << escape_for_message(suite_name) << " and " << images
-              << (images == 1 ? " RAM image" : " RAM images") << "; "
+              << (images == 1 ? " RAM image" : " RAM images")
+              << (suite.model.path.empty() ? "" : ", the model") << "; "
               << (args.package.empty()
                       ? "setup.sh needs isa4 on the image (no --package)"
                       : "setup.sh installs isa4 from " + escape_for_message(args.package))

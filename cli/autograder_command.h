@@ -2,9 +2,10 @@
 // Gradescope autograder for one exercise, ready to upload. The archive holds, at its root,
 // setup.sh (which Gradescope runs once, as root, when it builds the image) and
 // run_autograder (which it runs for every submission, from /autograder), and below
-// suite/ the suite and every RAM image its cases load, under the names the suite gives
-// them. With --package it holds isa4's Debian package too, as isa4.deb, which setup.sh
-// installs with apt; without it setup.sh needs isa4 on the image already and says so.
+// suite/ the suite, every RAM image its cases load and its model program, under the
+// names the suite gives them. With --package it holds isa4's Debian package too, as
+// isa4.deb, which setup.sh installs with apt; without it setup.sh needs isa4 on the image
+// already and says so.
 //
 // run_autograder grades the one program in /autograder/submission with
 // `isa4 test --submission-dir ... --gradescope /autograder/results/results.json`; the

@@ -92,6 +92,7 @@ int run_test(const TestArgs& args) {
         return exit_usage;
     }
     inputs.insert(inputs.end(), suite.ram_images.begin(), suite.ram_images.end());
+    if (!suite.model.path.empty()) inputs.push_back(suite.model.path);
     // The reports, then a page per program and index.html in the feedback folder.
     std::vector<Output> outputs;
     for (const Report& r : reports)

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <set>
 
 #include "formats/image_formats.h"
 #include "headless/runner.h"
@@ -17,8 +18,8 @@ unsigned ProgramResult::passed() const {
     return n;
 }
 
-unsigned ProgramResult::points() const {
-    unsigned n = 0;
+std::uint64_t ProgramResult::points() const {
+    std::uint64_t n = 0;
     for (const CaseResult& c : cases) n += c.points;
     return n;
 }
@@ -171,15 +172,22 @@ void check_unchanged(const SuiteCase& c, const Isa4& arch, std::vector<Diagnosti
     }
 }
 
+// The lines of a case a run meets out of those it checks: each `expect`, `compare`,
+// `steps` and `unchanged` line one, whatever it names.
+std::pair<std::size_t, std::size_t> lines_met(const SuiteCase& c,
+                                              const std::vector<Diagnostic>& problems) {
+    std::set<int> lines, missed;
+    for (const StateEntry& e : c.expect.entries) lines.insert(e.line);
+    for (const StepBound& b : c.bounds) lines.insert(b.line);
+    for (const CellRange& r : c.unchanged) lines.insert(r.line);
+    for (const Diagnostic& p : problems) missed.insert(p.line);
+    return {lines.size() - missed.size(), lines.size()};
+}
+
 CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
     const auto start = std::chrono::steady_clock::now();
     CaseResult result;
-    Isa4 arch{};
-    arch.rom = rom;
-    arch.ram = c.ram;
-    arch.registers = c.registers;
-    arch.z = c.z;
-    arch.pc = c.pc;
+    Isa4 arch = case_start(c, rom);
     RunLimits limits;
     limits.max_steps = c.limit;
     const RunOutcome outcome = run_machine(arch, limits);
@@ -190,36 +198,89 @@ CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
         result.problems.push_back(
             {0, 0, "did not halt within " + std::to_string(c.limit) + " steps"});
     } else {
-        if (!c.until_halt && outcome.reason == StopReason::halt)
+        const bool early = !c.until_halt && outcome.reason == StopReason::halt;
+        if (early)
             result.problems.push_back({0, 0,
                                        "halted after " + std::to_string(outcome.steps) +
                                            " steps, before the step limit of " +
                                            std::to_string(c.limit)});
-        for (const Mismatch& m : check_state(c.expect, arch).mismatches)
-            result.problems.push_back({m.line, m.column, mismatch_text(m)});
-        check_unchanged(c, arch, result.problems);
-        for (const StepBound& b : c.bounds)
-            if (!b.holds(outcome.steps))
-                result.problems.push_back(
-                    {b.line, b.column,
-                     "took " + std::to_string(outcome.steps) + " steps, expected " + b.text()});
+        const std::vector<Diagnostic> missed = case_problems(c, arch, outcome.steps, true);
+        result.problems.insert(result.problems.end(), missed.begin(), missed.end());
         result.verdict = result.problems.empty() ? Verdict::pass : Verdict::fail;
+        if (result.verdict == Verdict::pass) {
+            result.points = c.points;
+        } else if (c.partial && !early) {
+            const auto [met, lines] = lines_met(c, missed);
+            result.points = lines == 0 ? 0 : static_cast<unsigned>(c.points * met / lines);
+        }
     }
-    if (result.verdict != Verdict::pass && !c.random_registers.empty())
-        result.problems.push_back({c.start.line, c.start.column, random_start_text(c)});
-    result.points = result.verdict == Verdict::pass ? c.points : 0;
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
 }
 
+// The lines that help to repeat a failed case: the random registers and drawn cells it
+// started with, then the case's hint unless the case is hidden.
+void add_start_lines(const SuiteCase& c, CaseResult& r) {
+    if (r.verdict == Verdict::pass) return;
+    if (!c.random_registers.empty())
+        r.problems.push_back({c.start.line, c.start.column, random_start_text(c)});
+    if (!c.drawn.empty())
+        r.problems.push_back({c.generate_line, c.generate_column, drawn_inputs_text(c)});
+    if (!c.hint.empty() && !c.hidden)
+        r.problems.push_back({c.hint_line, c.hint_column, "hint: " + c.hint});
+}
+
 }  // namespace
 
-ProgramResult grade_program(const Suite& suite, const std::string& path) {
+ProgramResult read_program(const std::string& path, CheckedArray<bool, 256>* placed) {
     ProgramResult program;
     program.path = path;
+    CheckedArray<bool, 256> words{};
+    program.graded = load_program(path, program.rom, words, program);
+    if (placed != nullptr) *placed = words;
+    return program;
+}
+
+Isa4 case_start(const SuiteCase& c, const Isa4::Rom& rom) {
+    Isa4 arch{};
+    arch.rom = rom;
+    arch.ram = c.ram;
+    arch.registers = c.registers;
+    arch.z = c.z;
+    arch.pc = c.pc;
+    return arch;
+}
+
+std::vector<Diagnostic> case_problems(const SuiteCase& c, const Isa4& end, std::uint64_t steps,
+                                      bool model_bounds) {
+    std::vector<Diagnostic> problems;
+    for (const Mismatch& m : check_state(c.expect, end).mismatches)
+        problems.push_back({m.line, m.column, mismatch_text(m)});
+    check_unchanged(c, end, problems);
+    for (const StepBound& b : c.bounds)
+        if ((model_bounds || b.model_factor == 0) && !b.holds(steps))
+            problems.push_back({b.line, b.column,
+                                "took " + std::to_string(steps) + " steps, expected " + b.text()});
+    return problems;
+}
+
+std::string drawn_inputs_text(const SuiteCase& c) {
+    std::string text = "inputs:";
+    const char* separator = " ";
+    for (const DrawnCells& d : c.drawn) {
+        text += separator + (d.first == d.last ? printf_text("[%02X]", d.first)
+                                               : printf_text("[%02X..%02X]", d.first, d.last));
+        for (unsigned a = d.first; a <= d.last; ++a)
+            text += (a == d.first ? " = " : ", ") + printf_text("%02X", c.ram[a]);
+        separator = ", ";
+    }
+    return text;
+}
+
+ProgramResult grade_program(const Suite& suite, const std::string& path) {
     CheckedArray<bool, 256> placed{};
-    program.graded = load_program(path, program.rom, placed, program);
+    ProgramResult program = read_program(path, &placed);
     const std::vector<Diagnostic> broken =
         program.graded ? broken_rules(suite, program.rom, placed) : std::vector<Diagnostic>{};
     program.cases.reserve(suite.cases.size());
@@ -227,10 +288,12 @@ ProgramResult grade_program(const Suite& suite, const std::string& path) {
         if (program.graded) {
             program.cases.push_back(run_case(c, program.rom));
             CaseResult& r = program.cases.back();
-            if (broken.empty()) continue;
-            r.problems.insert(r.problems.begin(), broken.begin(), broken.end());
-            if (r.verdict == Verdict::pass) r.verdict = Verdict::fail;
-            r.points = 0;
+            if (!broken.empty()) {
+                r.problems.insert(r.problems.begin(), broken.begin(), broken.end());
+                if (r.verdict == Verdict::pass) r.verdict = Verdict::fail;
+                r.points = 0;
+            }
+            add_start_lines(c, r);
         } else {
             CaseResult failed;
             failed.verdict = Verdict::error;

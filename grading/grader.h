@@ -21,7 +21,9 @@ enum class Verdict {
 struct CaseResult {
     Verdict verdict = Verdict::error;
     std::uint64_t steps = 0;
-    unsigned points = 0;  // earned: the case's points when it passes, else 0
+    // Earned: the case's points when it passes, else 0; for a `partial` case that ran to
+    // its end as `until` asks, points * lines met / lines, rounded down.
+    unsigned points = 0;
     double seconds = 0;
     // Why it failed: "r1 is 03, expected 04" at the suite line it comes from (line 0
     // when it comes from no line).
@@ -40,13 +42,30 @@ struct ProgramResult {
     std::array<int, 256> word_lines{};  // the source line of each word, 0 for none
 
     unsigned passed() const;
-    unsigned points() const;
+    std::uint64_t points() const;
 };
 
 // The most assembler messages kept for one program; a longer list ends with a count.
 inline constexpr std::size_t max_reasons = 20;
 
 ProgramResult grade_program(const Suite& suite, const std::string& path);
+
+// Reads and assembles (or loads) a program as `grade_program` does, running nothing: sets
+// `graded`, `failure`, `reasons`, `warnings`, `rom`, `source` and `word_lines`; `placed`,
+// when given, marks the words the program places.
+ProgramResult read_program(const std::string& path, CheckedArray<bool, 256>* placed = nullptr);
+
+// The machine as case `c` starts it, holding `rom`.
+Isa4 case_start(const SuiteCase& c, const Isa4::Rom& rom);
+
+// What a run of case `c` that took `steps` and ended as `end` misses of the case's
+// expectations, unchanged cells and step bounds (those on the model only when
+// `model_bounds`), each at its suite line.
+std::vector<Diagnostic> case_problems(const SuiteCase& c, const Isa4& end, std::uint64_t steps,
+                                      bool model_bounds);
+
+// "inputs: [00] = 05, [10..12] = 01, 02, 03": the cells a generated case drew.
+std::string drawn_inputs_text(const SuiteCase& c);
 
 // True when a program file reads as an assembly source: it holds no byte 00..08. A ROM
 // image does, in the top byte of every word from ADD to MOVE (opcodes 0..7).

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include "text/message.h"
 
-std::string plural(unsigned n, const char* one, const char* many) {
+std::string plural(std::uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 

@@ -2,13 +2,14 @@
 // explain a case, and the escapes of XML, JSON and CSV.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "grading/reports.h"
 
-std::string plural(unsigned n, const char* one, const char* many);
+std::string plural(std::uint64_t n, const char* one, const char* many);
 
 // "multiply.suite:12:5: r1 is 03, expected 04", or the bare text for a problem that
 // comes from no line of the suite.

@@ -27,9 +27,19 @@
 //     hidden                      or visible (the default)
 //     until  limit                the run must reach its step limit; the default,
 //                                 `until halt`, needs a halting JZ within it
+//     partial                     points per expectation line met (rounded down)
+//     hint   "y can be 0"         shown with the case's failure, unless it is hidden
 //
-// Keywords may be written in either case; `;` and `#` start comments. The name of a case
-// is the rest of its line. Every mistake is a diagnostic; a suite with any is not run.
+//   model  model.s                before the first case: the teacher's solution, which
+//                                 must pass every case (bounds on itself aside)
+//   case   random                 with `generate`, this case's lines make 20 cases,
+//     generate 20 seed 7: [0x00..0x01] in 0..15     "random 1" .. "random 20", their
+//     compare [0x02], r2          cells drawn from the seed and the name, expecting what
+//     steps  <= 2 * model         the model ends with on [02] and r2
+//
+// Keywords may be written in either case; `;` and `#` start comments (in a case name or
+// a file name only after a space). The name of a case is the rest of its line. Every
+// mistake is a diagnostic; a suite with any is not run.
 #pragma once
 
 #include <cstdint>
@@ -43,15 +53,24 @@
 #include "text/source_text.h"
 
 inline constexpr std::uint64_t max_step_limit = 1000000000;
+// The most points one case may give, and a whole suite (generated cases included).
+inline constexpr unsigned max_case_points = 1000000;
+inline constexpr std::uint64_t max_suite_points = 1000000000;
+// The most cases one `generate` line makes, and a suite in all; the largest factor of
+// `K * model`.
+inline constexpr unsigned max_generated_cases = 10000;
+inline constexpr std::size_t max_suite_cases = 100000;
+inline constexpr unsigned max_model_factor = 1000;
 
 struct StepBound {
     enum Compare { less, at_most, equal, at_least, more } compare = at_most;
-    std::uint64_t steps = 0;
+    std::uint64_t steps = 0;    // for a bound on the model, set once the model has run
+    unsigned model_factor = 0;  // `steps <= 2 * model`: 2; 0 for a plain number
     int line = 0;
     int column = 0;
 
     bool holds(std::uint64_t taken) const;
-    std::string text() const;  // "steps <= 80"
+    std::string text() const;  // "steps <= 80", "steps <= 34 (2 * model)"
 };
 
 // How a case's registers start before its `set` lines.
@@ -85,6 +104,14 @@ struct CellRange {
     int column = 0;
 };
 
+// Cells a `generate` line draws for each of its cases, from lo..hi.
+struct DrawnCells {
+    unsigned first = 0;
+    unsigned last = 0;
+    unsigned lo = 0;
+    unsigned hi = 255;
+};
+
 struct SuiteCase {
     std::string name;
     int line = 0;                 // of its `case` line
@@ -101,20 +128,38 @@ struct SuiteCase {
     unsigned points = 1;
     bool hidden = false;
     bool until_halt = true;
+    bool partial = false;  // points shared out over the expectation lines
+    std::string hint;      // as written between the quotes, "" for none
+    int hint_line = 0;
+    int hint_column = 0;
+    std::vector<StateEntry> compare;  // what the model's end state gives `expect`
+    // A generated case: its `generate` line and the cells it drew, shown when it fails.
+    int generate_line = 0;
+    int generate_column = 0;
+    std::vector<DrawnCells> drawn;
+};
+
+// The teacher's solution that `compare` lines and bounds on `model` are taken from.
+struct ModelProgram {
+    std::string path;  // "" when the suite names none
+    int line = 0;
+    int column = 0;
 };
 
 struct Suite {
     std::vector<SuiteCase> cases;
     std::vector<std::string> ram_images;  // the paths of the images the cases load
+    ModelProgram model;
     WordLimit max_words;
     std::vector<ForbiddenForm> forbidden;
     std::vector<Diagnostic> diagnostics;
 
     bool ok() const { return diagnostics.empty(); }
-    unsigned total_points() const;
+    std::uint64_t total_points() const;
 };
 
-// `folder` is where the `ram` names are found ("" for the current directory).
+// `folder` is where the `ram` and `model` names are found ("" for the current directory).
+// A suite that names a model and reads without mistakes has run it on every case.
 Suite parse_suite(std::string_view text, const std::string& folder);
 
 // The folder part of a path, "" when it has none: "ex/a.suite" -> "ex/".

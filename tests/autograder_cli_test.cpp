@@ -23,12 +23,14 @@ public:
     }
 };
 
-// The exercise: a visible case that loads a RAM image from a folder below the suite and
-// a hidden one worth 2 points.
+// The exercise: the teacher's model, a visible case that loads a RAM image from a
+// folder below the suite, and a hidden one worth 2 points that compares with the model.
 void write_exercise(const AutograderCommand& t) {
+    t.write("ex/data/model.s", "ADDI r1, r0, 1\nADDI r2, r0, 0\nh: JZ @h\n");
     t.write("ex/ex.suite",
+            "model data/model.s\n"
             "case loads its image\n  ram data/in.ram\n  expect [0x00] = 5\n  expect r1 = 1\n"
-            "case hidden\n  hidden\n  points 2\n  expect r2 = 0\n");
+            "case hidden\n  hidden\n  points 2\n  compare r2\n");
 }
 
 TEST_F(AutograderCommand, GradesSubmissionsInAFakeAutograderTree) {
@@ -40,7 +42,8 @@ TEST_F(AutograderCommand, GradesSubmissionsInAFakeAutograderTree) {
     write_exercise(*this);
     const Outcome made = isa4("autograder ex/ex.suite -o ag.zip");
     ASSERT_EQ(made.status, 0) << made.err;
-    EXPECT_NE(made.out.find("ag.zip: setup.sh, run_autograder, ex.suite and 1 RAM image"),
+    EXPECT_NE(made.out.find("ag.zip: setup.sh, run_autograder, ex.suite and 1 RAM image, the "
+                            "model"),
               std::string::npos)
         << made.out;
     EXPECT_EQ(shell("python3 -m zipfile -t ag.zip >/dev/null && unzip -tq ag.zip >/dev/null"), 0);
@@ -48,6 +51,7 @@ TEST_F(AutograderCommand, GradesSubmissionsInAFakeAutograderTree) {
     ASSERT_EQ(shell("mkdir -p autograder && unzip -q ag.zip -d autograder/source"), 0);
     EXPECT_EQ(read("autograder/source/suite/ex.suite"), read("ex/ex.suite"));
     EXPECT_EQ(read("autograder/source/suite/data/in.ram"), read("ex/data/in.ram"));
+    EXPECT_EQ(read("autograder/source/suite/data/model.s"), read("ex/data/model.s"));
     EXPECT_TRUE(executable("autograder/source/setup.sh"));
     EXPECT_TRUE(executable("autograder/source/run_autograder"));
     // Without a package, setup.sh on an image without isa4 stops and says what to do.
@@ -94,7 +98,7 @@ TEST_F(AutograderCommand, GradesSubmissionsInAFakeAutograderTree) {
 
 TEST_F(AutograderCommand, CarriesThePackageForSetupToInstall) {
     ASSERT_EQ(shell("mkdir -p ex/data"), 0);
-    write("ex/data/in.ram", std::string(256, '\x80'));
+    write("ex/data/in.ram", '\x05' + std::string(255, '\x80'));
     write_exercise(*this);
     // An ar archive that begins as a Debian package does.
     const std::string deb =

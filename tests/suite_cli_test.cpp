@@ -12,7 +12,7 @@ namespace {
 class SuiteCommand : public Isa4InScratch {};
 
 struct Row {
-    const char* suite;
+    std::string suite;
     int status;
     std::vector<const char*> shown;  // each in the standard output, or in standard error
                                      // when the status is 2
@@ -213,3 +213,183 @@ TEST_F(SuiteCommand, ConstraintMistakesAreRefused) {
 }
 
 }  // namespace
+
+// "[02] = [00] * [01]": the model adds x y times; the other way adds y x times; the wrong
+// one starts the sum at x, so it ends one x too high.
+const char* const multiply_model =
+    "        MOVE r1, [0x00]\n"
+    "        MOVE r2, [0x01]\n"
+    "loop:   ADDI r2, r2, 0\n"
+    "        JZ   done\n"
+    "        ADD  r3, r3, r1\n"
+    "        ADDI r2, r2, -1\n"
+    "        ADDI r0, r0, 0\n"
+    "        JZ   loop\n"
+    "done:   MOVE [0x02], r3\n"
+    "        ADDI r0, r0, 0\n"
+    "halt:   JZ   @halt\n";
+
+std::string multiply_variant(const char* first, const char* second, const char* sum) {
+    const std::string text = multiply_model;
+    const std::size_t loop = text.find("loop:");
+    return std::string(sum) + "        MOVE r1, " + first + "\n        MOVE r2, " + second + "\n" +
+           text.substr(loop);
+}
+
+TEST_F(SuiteCommand, GeneratedCasesTakeTheirExpectationsFromTheModel) {
+    write("model.s", multiply_model);
+    write("other.s", multiply_variant("[0x01]", "[0x00]", ""));
+    write("wrong.s", multiply_variant("[0x00]", "[0x01]", "        MOVE r3, [0x00]\n"));
+    const std::string suite =
+        "model model.s\n"
+        "case drawn\n"
+        "  generate 12 seed 7: [0x00..0x01] in 0..20\n"
+        "  compare [0x02]\n";
+    write("t.suite", suite);
+    const Outcome right = isa4("test t.suite model.s other.s");
+    EXPECT_EQ(right.status, 0) << right.out << right.err;
+    EXPECT_NE(right.out.find("drawn 12 (1 point)"), std::string::npos) << right.out;
+    const Outcome wrong = isa4("test t.suite wrong.s");
+    EXPECT_EQ(wrong.status, 1) << wrong.out << wrong.err;
+    EXPECT_NE(wrong.out.find("t.suite:4:11: [02] is "), std::string::npos) << wrong.out;
+    const std::size_t inputs = wrong.out.find("t.suite:3:3: inputs: [00..01] = ");
+    ASSERT_NE(inputs, std::string::npos) << wrong.out;
+    // The same draws on every run; another seed draws others.
+    EXPECT_EQ(isa4("test t.suite wrong.s").out, wrong.out);
+    write("t.suite",
+          "model model.s\ncase drawn\n  generate 12 seed 8: [0x00..0x01] in 0..20\n"
+          "  compare [0x02]\n");
+    const std::string reseeded = isa4("test t.suite wrong.s").out;
+    EXPECT_EQ(reseeded.find(wrong.out.substr(inputs, wrong.out.find('\n', inputs) - inputs)),
+              std::string::npos)
+        << reseeded;
+    // A bound on the model holds a program to its pace, in a fixed case too: adding y
+    // 9 times is slower than adding x twice.
+    write("t.suite",
+          "model model.s\ncase fixed\n  set [0x00..0x01] = 9, 2\n  compare [0x02]\n"
+          "  steps <= model\n");
+    const Outcome paced = isa4("test t.suite other.s");
+    EXPECT_EQ(paced.status, 1) << paced.out << paced.err;
+    EXPECT_NE(paced.out.find("t.suite:5:9: took 61 steps, expected steps <= 19 (model)"),
+              std::string::npos)
+        << paced.out;
+}
+
+TEST_F(SuiteCommand, PartialPointsAndHints) {
+    write("mm.s", copy_mm);  // [01] = [03]; leaves r1 and [04] alone
+    const std::string checks =
+        "  set [0x03] = 7\n  expect [0x01] = 7\n  expect r1 = 7\n  expect [0x04] = 7\n";
+    expect_rows(
+        *this,
+        {
+            // 1 line of 3 met: 4 * 1 / 3, rounded down.
+            {"case a\n  points 4\n  partial\n" + checks, 1, {"1/4"}},
+            {"case a\n  points 4\n" + checks, 1, {"0/4"}},
+            {"case a\n  points 3\n  partial\n  set [0x03] = 7\n  expect [0x01] = 7\n"
+             "  steps > 10\n",
+             1,
+             {"1/3"}},
+            {"case a\n  set [0x03] = 7\n  expect r1 = 7\n  hint \"copy \\\"through\\\" r1\"\n",
+             1,
+             {"t.suite:4:8: hint: copy \"through\" r1"}},
+        },
+        "mm.s");
+    // A hidden case keeps its hint to itself, in every report.
+    write("t.suite", "case a\n  expect r1 = 7\n  hidden\n  hint \"look at r1\"\n");
+    const Outcome hidden = isa4("test t.suite mm.s --gradescope g.json");
+    EXPECT_EQ(hidden.status, 1);
+    EXPECT_EQ((hidden.out + read("g.json")).find("look at r1"), std::string::npos) << hidden.out;
+    write("t.suite", "case a\n  expect r1 = 7\n  hint \"look at r1\"\n");
+    EXPECT_EQ(isa4("test t.suite mm.s --gradescope g.json").status, 1);
+    EXPECT_NE(read("g.json").find("hint: look at r1"), std::string::npos) << read("g.json");
+}
+
+TEST_F(SuiteCommand, SuitesThatCanNeverPassOrSayAThingTwiceAreRefused) {
+    write("model.s", multiply_model);
+    write("loops.s", "loop: ADDI r0, r0, 0\n  JZ loop\n");
+    write("bad.s", "BOGUS\n");
+    write("mm.s", copy_mm);
+    const std::string check = "  expect r1 = 0\n";
+    const std::string long_word(100000, 'x');
+    expect_rows(
+        *this,
+        {
+            {"case a\n  steps < 0\n",
+             2,
+             {"t.suite:2:9: error: the bound steps < 0 can never hold"}},
+            {"case a\n  limit 100\n  until limit\n  steps <= 50\n",
+             2,
+             {"t.suite:4:9: error: the bound steps <= 50 can never hold: an 'until limit' run "
+              "takes 100 steps"}},
+            {"case a\n  steps > 50\n  steps < 20\n",
+             2,
+             {"t.suite:3:9: error: the bound steps < 20 can never hold with steps > 50 (line 2)"}},
+            {"case a\n  steps <= 5\n  steps <= 6\n",
+             2,
+             {"t.suite:3:9: error: a bound 'steps <=' is already given on line 2"}},
+            {"case a\n" + check + "  points 2\n  points 3\n",
+             2,
+             {"t.suite:4:3: error: 'points' is already given on line 3"}},
+            {"case a\n" + check + "  until halt\n  until limit\n",
+             2,
+             {"t.suite:4:3: error: 'until' is already given on line 3"}},
+            {"case a\n" + check + "  hidden\n  visible\n",
+             2,
+             {"t.suite:4:3: error: 'hidden' or 'visible' is already given on line 3"}},
+            {"limit 5\nlimit 6\ncase a\n" + check,
+             2,
+             {"t.suite:2:1: error: 'limit' is already given on line 1"}},
+            {"case a\n  expect r1 = 0\n  expect [0x00..0x01] = 0\n  expect r1 = 1\n",
+             2,
+             {"t.suite:4:10: error: r1 is already expected on line 2"}},
+            {"case C# basics\n" + check + "case C# basics ; the same\n" + check,
+             2,
+             {"t.suite:3:6: error: a case named 'C# basics' is already on line 1"}},
+            {long_word + "\n", 2, {"t.suite:1:1: error: unknown keyword 'xxxxxxxxxxxxxxxx"}},
+            {"case a\n" + check + "  generate 1001: [0x00] in 0..1\n  points 1000000\n",
+             2,
+             {"t.suite:1:1: error: the cases so far give 1001000000 points, more than the "
+              "1000000000 a suite may give"}},
+            {"case a\n  compare [0x02]\n",
+             2,
+             {"t.suite:2:11: error: 'compare' takes the model's values: name it with 'model "
+              "FILE'"}},
+            {"case a\n" + check + "  steps <= 2 * model\n",
+             2,
+             {"t.suite:3:12: error: a bound on 'model' needs a 'model FILE' line"}},
+            {"model bad.s\ncase a\n  compare [0x02]\n",
+             2,
+             {"t.suite:1:7: error: the model 'bad.s' does not assemble (bad.s:1:1: error: "}},
+            {"model mm.s\ncase a\n  set [0x03] = 4\n  expect [0x01] = 5\n",
+             2,
+             {"t.suite:4:10: error: the model fails case 'a': [01] is 04, expected 05"}},
+            {"model loops.s\nlimit 50\ncase a\n  generate 3: [0x00] in 1..1\n  compare [0x02]\n",
+             2,
+             {"t.suite:4:3: error: the model did not halt within 50 steps in case 'a 1' "
+              "(inputs: [00] = 01)"}},
+            {"model model.s\ncase a\n  set [0x00..0x01] = 1, 1\n  compare [0x02]\n"
+             "  steps <= model\n  steps >= 2 * model\n",
+             2,
+             {"t.suite:6:9: error: the bound steps >= 26 (2 * model) can never hold with "
+              "steps <= 13 (model) (line 5) in case 'a'"}},
+            {"model model.s\ncase a\n  generate 3: [0x00..0x01] in 0..9, [0x01] in 0..3\n"
+             "  compare [0x02]\n",
+             2,
+             {"t.suite:3:37: error: these cells are already drawn on this line"}},
+            {"model model.s\ncase a\n  generate 3: [0x00] in 0..9\n  set [0x00] = 1\n"
+             "  compare [0x02]\n",
+             2,
+             {"t.suite:4:7: error: these cells are drawn by the 'generate' line 3"}},
+            {"model model.s\ncase a\n  generate 3 [0x00] in 0..9\n  compare [0x02]\n",
+             2,
+             {"t.suite:3:14: error: expected ':' and the cells to draw"}},
+            {"model model.s\ncase a\n  compare [0x02], q\n",
+             2,
+             {"t.suite:3:19: error: expected a [RAM address], a register r0..rf, z or pc to "
+              "compare, found 'q'"}},
+            {"case a\n" + check + "  hint \"open\n",
+             2,
+             {"t.suite:3:8: error: the hint has no closing quote"}},
+        },
+        "mm.s");
+}

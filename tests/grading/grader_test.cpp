@@ -69,7 +69,8 @@ TEST(Suite, MistakesNameTheirLineAndColumn) {
         {"", "1:1: the suite has no cases: add 'case NAME' lines"},
         {"expect r1 = 1\n", "1:1: 'expect' belongs to a case: start one with 'case NAME' first"},
         {"case\n", "1:1: a case needs a name: 'case NAME'"},
-        {"case a\n", "1:1: case 'a' checks nothing: give it an 'expect' or 'steps' line"},
+        {"case a\n",
+         "1:1: case 'a' checks nothing: give it an 'expect', 'compare' or 'steps' line"},
         {"case a\nexpect r1 = 1\ncase a\nexpect r1 = 1\n",
          "3:6: a case named 'a' is already on line 1"},
         {"case a\n  expect r1 = 256\n", "2:15: value 256 is out of range (0..255)"},
@@ -84,13 +85,41 @@ TEST(Suite, MistakesNameTheirLineAndColumn) {
         {"case a\n  expect r1 = 1\n  points 2 3\n", "3:12: unexpected '3' after 'points'"},
         {"case a\n  expect r1 = 1\n  until never\n", "3:9: expected 'until halt' or 'until limit'"},
         {"case a\n  expect r1 = 1\n  weight 2\n",
-         "3:3: unknown keyword 'weight' (expected case, ram, set, registers, expect, unchanged, "
-         "steps, limit, points, hidden, visible or until)"},
+         "3:3: unknown keyword 'weight' (expected case, ram, set, registers, expect, compare, "
+         "unchanged, steps, limit, points, partial, hint, hidden, visible, until or generate)"},
         {"case a\n  ram missing.ram\n  expect r1 = 1\n",
          "2:7: cannot load the RAM image 'missing.ram' (No such file or directory)"},
         {"case a\x1b[2J\n  expect r1 = 1\n", "1:6: a case name holds no control characters"},
     };
     for (const auto& c : cases) EXPECT_EQ(first_error(parse_suite(c.text, "")), c.error) << c.text;
+}
+
+// Stored suites give their students the same cases for good: the draws are pinned here,
+// so a change of the generator shows as a failure rather than as other cases.
+TEST(Suite, GeneratedCasesDrawTheSameCellsForGood) {
+    const Suite suite = parse_suite(
+        "case r\n"
+        "  generate 3 seed 7: [0x00..0x01] in 0..15, [0x10] in 200..202\n"
+        "  set [0x20] = 9\n"
+        "  expect r1 = 0\n"
+        "  points 2\n",
+        "");
+    ASSERT_TRUE(suite.ok()) << first_error(suite);
+    ASSERT_EQ(suite.cases.size(), 3u);
+    EXPECT_EQ(suite.total_points(), 6u);
+    const struct {
+        const char* name;
+        unsigned x, y, z;
+    } drawn[] = {{"r 1", 7, 5, 201}, {"r 2", 1, 1, 201}, {"r 3", 4, 4, 201}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const SuiteCase& c = suite.cases[i];
+        EXPECT_EQ(c.name, drawn[i].name);
+        EXPECT_EQ(c.ram[0x00], drawn[i].x) << c.name;
+        EXPECT_EQ(c.ram[0x01], drawn[i].y) << c.name;
+        EXPECT_EQ(c.ram[0x10], drawn[i].z) << c.name;
+        EXPECT_EQ(c.ram[0x20], 9) << c.name;
+        EXPECT_EQ(c.points, 2u);
+    }
 }
 
 // A program that counts r1 up to the number in RAM cell 00 and halts: 4 + 7n steps.
