@@ -34,14 +34,9 @@ CLI::App* add_asm_command(CLI::App& app, AsmArgs& args) {
 }
 
 int run_asm(const AsmArgs& args) {
-    if (!output_clear_of_inputs(args.output, {args.source})) return exit_failed;
-    if (!args.symbols.empty()) {
-        if (args.symbols == args.output || same_file(args.symbols.c_str(), args.output.c_str())) {
-            complain(args.symbols, "the symbol file and the image are the same file");
-            return exit_usage;
-        }
-        if (!output_clear_of_inputs(args.symbols, {args.source})) return exit_failed;
-    }
+    std::vector<Output> outputs = {{"-o", args.output, "the ROM image"}};
+    if (!args.symbols.empty()) outputs.push_back({"--symbols", args.symbols, "the symbol file"});
+    if (const int status = check_outputs(outputs, {args.source})) return status;
     const auto text = read_text_input(args.source);
     if (!text) return exit_failed;
     // What isa4 test and trace would load as an image is no source here either.
@@ -69,11 +64,7 @@ int run_asm(const AsmArgs& args) {
                                    " that dis and run read; no image or symbol file written");
         return exit_failed;
     }
-    Diagnostic error;
-    if (!save_rom_as(args.output, format_of(args.format), assembly.rom, error))
-        return status_of(false, error);
-    if (args.symbols.empty()) return exit_ok;
-    const FileResult saved = save_file(args.symbols.c_str(), symbol_text);
-    if (!saved) complain(args.symbols, "cannot write the symbol file (" + saved.reason + ")");
-    return saved ? exit_ok : exit_failed;
+    std::vector<std::string> bytes = {image_bytes(format_of(args.format), assembly.rom)};
+    if (!args.symbols.empty()) bytes.push_back(symbol_text);
+    return write_outputs(outputs, bytes) ? exit_ok : exit_failed;
 }

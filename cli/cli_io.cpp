@@ -1,8 +1,10 @@
 #include "cli/cli_io.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
@@ -109,16 +111,189 @@ std::optional<std::string> read_text_input(const std::string& path) {
     return bytes;
 }
 
-bool output_clear_of_inputs(const std::string& output, const std::vector<std::string>& inputs) {
-    for (const std::string& input : inputs) {
-        if (input.empty() || !same_file(output.c_str(), input.c_str())) continue;
-        print_diagnostic(output,
-                         Diagnostic{0, 0,
-                                    "the output is the same file as the input " +
-                                        escape_for_message(input) + "; nothing was written"});
+namespace {
+
+// Where an output lands: an existing file (device and inode, `below` empty), or a name
+// still missing under the nearest folder that exists (that folder's device and inode,
+// and the path below it).
+struct Place {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string below;
+    bool exists = false;
+    bool folder_missing = false;  // the name's own folder is not there yet
+    bool operator==(const Place& o) const {
+        return device == o.device && inode == o.inode && below == o.below;
+    }
+};
+
+// "dir/name" gives "dir/", "name" gives "".
+std::string folder_part(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Resolves `path` as a save would (links followed); "" or the reason it cannot be.
+std::string place_of(const std::string& path, Place& place) {
+    std::string target;
+    bool exists = false;
+    const FileResult resolved = save_target(path.c_str(), target, exists);
+    if (!resolved) return resolved.reason;
+    struct stat st;
+    if (exists) {
+        if (stat(target.c_str(), &st) != 0) return std::strerror(errno);
+        place = Place{st.st_dev, st.st_ino, "", true, false};
+        return "";
+    }
+    if (target.back() == '/') return "Is a directory";
+    // Climb to the nearest folder that exists; what is below it is the name.
+    std::string folder = folder_part(target);
+    std::string below = target.substr(folder.size());
+    for (int climbed = 0;; ++climbed) {
+        if (stat(folder.empty() ? "." : folder.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) return std::strerror(ENOTDIR);
+            place = Place{st.st_dev, st.st_ino, below, false, climbed > 0};
+            return "";
+        }
+        if (errno != ENOENT || folder.empty() || folder == "/") return std::strerror(errno);
+        const std::string up = folder_part(folder.substr(0, folder.size() - 1));
+        below = folder.substr(up.size()) + below;
+        folder = up;
+    }
+}
+
+// "" when the file can be written where `place` says, or the reason it cannot.
+std::string unwritable_reason(const Output& output, const Place& place) {
+    std::string target;
+    bool exists = false;
+    save_target(output.path.c_str(), target, exists);
+    struct stat st;
+    if (place.exists) {
+        if (stat(target.c_str(), &st) != 0) return std::strerror(errno);
+        if (S_ISDIR(st.st_mode)) return "Is a directory";
+        if (!S_ISREG(st.st_mode)) return "Not a regular file";
+        return access(target.c_str(), W_OK) == 0 ? "" : std::strerror(errno);
+    }
+    // A folder made for the output may be missing, but only that one.
+    const std::size_t missing =
+        static_cast<std::size_t>(std::count(place.below.begin(), place.below.end(), '/'));
+    if (missing > (output.folder_made ? 1u : 0u)) return std::strerror(ENOENT);
+    std::string folder = folder_part(target);
+    if (missing == 1) folder = folder_part(folder.substr(0, folder.size() - 1));
+    return access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0 ? ""
+                                                                           : std::strerror(errno);
+}
+
+void cannot_write(const Output& output, const std::string& reason,
+                  const std::string& then = "; nothing was written") {
+    complain(output.path, "cannot write " + output.what + " (" + reason + ")" + then);
+}
+
+}  // namespace
+
+int check_outputs(const std::vector<Output>& outputs, const std::vector<std::string>& inputs) {
+    std::vector<Place> places(outputs.size());
+    for (std::size_t k = 0; k < outputs.size(); ++k) {
+        if (outputs[k].path.empty()) {
+            std::cerr << "isa4: error: " << outputs[k].option << ": a file name cannot be empty\n";
+            return exit_usage;
+        }
+        const std::string reason = place_of(outputs[k].path, places[k]);
+        if (!reason.empty()) {
+            cannot_write(outputs[k], reason);
+            return exit_failed;
+        }
+    }
+    for (std::size_t k = 0; k < outputs.size(); ++k) {
+        for (std::size_t j = 0; j < k; ++j) {
+            if (!(places[j] == places[k])) continue;
+            std::string also = outputs[j].path == outputs[k].path
+                                   ? ""
+                                   : " (" + escape_for_message(outputs[j].path) + ")";
+            complain(outputs[k].path, outputs[k].option + " names the same file as " +
+                                          outputs[j].option + also + "; nothing was written");
+            return exit_usage;
+        }
+        if (!places[k].exists) continue;
+        for (const std::string& input : inputs) {
+            struct stat st;
+            if (input.empty() || stat(input.c_str(), &st) != 0 || st.st_dev != places[k].device ||
+                st.st_ino != places[k].inode)
+                continue;
+            complain(outputs[k].path, "the output is the same file as the input " +
+                                          escape_for_message(input) + "; nothing was written");
+            return exit_usage;
+        }
+    }
+    for (std::size_t k = 0; k < outputs.size(); ++k) {
+        const std::string reason = unwritable_reason(outputs[k], places[k]);
+        if (!reason.empty()) {
+            cannot_write(outputs[k], reason);
+            return exit_failed;
+        }
+    }
+    return exit_ok;
+}
+
+OutputWriter::OutputWriter(const std::vector<Output>& outputs)
+    : outputs_(outputs), staged_(outputs.size()) {}
+
+OutputWriter::~OutputWriter() {
+    for (StagedFile& s : staged_) discard_staged(s);
+    for (auto f = made_folders_.rbegin(); f != made_folders_.rend(); ++f) rmdir(f->c_str());
+}
+
+bool OutputWriter::stage(std::size_t k, std::string_view bytes) {
+    return stage_from(k, [&](const PieceSink& put) { return put(bytes); });
+}
+
+bool OutputWriter::stage_from(std::size_t k, const std::function<bool(const PieceSink&)>& fill) {
+    const Output& output = outputs_[k];
+    if (output.folder_made) {
+        std::string target;
+        bool exists = false;
+        save_target(output.path.c_str(), target, exists);
+        const std::string folder = folder_part(target);
+        if (!exists && !folder.empty() && mkdir(folder.c_str(), 0777) == 0)
+            made_folders_.push_back(folder);
+    }
+    const FileResult staged = stage_file_from(output.path.c_str(), fill, staged_[k]);
+    if (!staged) cannot_write(output, staged.reason);
+    return static_cast<bool>(staged);
+}
+
+bool OutputWriter::commit() {
+    std::vector<std::string> written;
+    for (std::size_t k = 0; k < staged_.size(); ++k) {
+        if (staged_[k].temporary.empty()) continue;
+        const FileResult renamed = commit_staged(staged_[k]);
+        if (renamed) {
+            written.push_back(escape_for_message(outputs_[k].path));
+            continue;
+        }
+        std::string left;
+        for (std::size_t j = k + 1; j < staged_.size(); ++j) {
+            if (staged_[j].temporary.empty()) continue;
+            left += ", " + escape_for_message(outputs_[j].path);
+            discard_staged(staged_[j]);
+        }
+        std::string done;
+        for (const std::string& w : written) done += (done.empty() ? "" : ", ") + w;
+        cannot_write(outputs_[k], renamed.reason,
+                     std::string("; ") +
+                         (done.empty() ? "none was replaced" : "already replaced: " + done) +
+                         "; left as they were: " + escape_for_message(outputs_[k].path) + left);
         return false;
     }
+    made_folders_.clear();
     return true;
+}
+
+bool write_outputs(const std::vector<Output>& outputs, const std::vector<std::string>& bytes) {
+    OutputWriter writer(outputs);
+    for (std::size_t k = 0; k < outputs.size(); ++k)
+        if (!writer.stage(k, bytes[k])) return false;
+    return writer.commit();
 }
 
 void complain(const std::string& file, const std::string& message) {

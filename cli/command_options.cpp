@@ -37,6 +37,25 @@ ImageFormat format_of(const std::string& name) {
     return format_from_name(name).value_or(ImageFormat::raw);
 }
 
+namespace {
+
+template <typename Memory>
+std::string image_bytes_of(ImageFormat format, MemoryKind kind, const Memory& memory) {
+    std::array<std::uint32_t, 256> values{};
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = memory[k];
+    return encode_image(format, kind, values);
+}
+
+}  // namespace
+
+std::string image_bytes(ImageFormat format, const Isa4::Rom& rom) {
+    return image_bytes_of(format, MemoryKind::rom, rom);
+}
+
+std::string image_bytes(ImageFormat format, const Isa4::Ram& ram) {
+    return image_bytes_of(format, MemoryKind::ram, ram);
+}
+
 int status_of(bool ok, const Diagnostic& error) {
     if (!ok) print_diagnostic(error);
     return ok ? exit_ok : exit_failed;

@@ -26,6 +26,10 @@ CLI::Option* add_from_option(CLI::App* cmd, std::string& format,
 // The format a checked --from value names; nothing when none was given.
 std::optional<ImageFormat> forced_format(const std::string& name);
 
+// The file bytes of an image of `rom` or `ram` in `format`.
+std::string image_bytes(ImageFormat format, const Isa4::Rom& rom);
+std::string image_bytes(ImageFormat format, const Isa4::Ram& ram);
+
 // Prints `error` when `ok` is false; the exit status for it.
 int status_of(bool ok, const Diagnostic& error);
 

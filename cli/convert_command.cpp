@@ -34,17 +34,21 @@ CLI::App* add_convert_command(CLI::App& app, ConvertArgs& args) {
 }
 
 int run_convert(const ConvertArgs& args) {
-    if (!output_clear_of_inputs(args.output, {args.input})) return exit_failed;
+    const std::vector<Output> outputs = {
+        {"-o", args.output, args.ram ? "the RAM image" : "the ROM image"}};
+    if (const int status = check_outputs(outputs, {args.input})) return status;
     Diagnostic error;
-    bool ok = false;
+    std::string bytes;
     if (args.ram) {
         Isa4::Ram ram{};
-        ok = load_ram_any(args.input, ram, error, forced_format(args.from)) &&
-             save_ram_as(args.output, format_of(args.format), ram, error);
+        if (!load_ram_any(args.input, ram, error, forced_format(args.from)))
+            return status_of(false, error);
+        bytes = image_bytes(format_of(args.format), ram);
     } else {
         Isa4::Rom rom{};
-        ok = load_rom_any(args.input, rom, error, forced_format(args.from)) &&
-             save_rom_as(args.output, format_of(args.format), rom, error);
+        if (!load_rom_any(args.input, rom, error, forced_format(args.from)))
+            return status_of(false, error);
+        bytes = image_bytes(format_of(args.format), rom);
     }
-    return status_of(ok, error);
+    return write_outputs(outputs, {bytes}) ? exit_ok : exit_failed;
 }

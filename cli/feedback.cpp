@@ -1,10 +1,6 @@
 #include "cli/feedback.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <set>
 
@@ -93,6 +89,8 @@ std::string case_trace(const ProgramResult& program, const SuiteCase& c, const C
     return trace_json(section);
 }
 
+}  // namespace
+
 std::string student_page(const GradedBatch& batch, const ProgramResult& program) {
     const ProgramListing listing = program.source.empty()
                                        ? image_listing(program.rom, nullptr)
@@ -169,20 +167,6 @@ std::string class_page(const GradedBatch& batch, const std::vector<std::string>&
                      ",\"cases\":" + cases + "],\"programs\":" + programs + "]}");
 }
 
-std::string in_folder(const std::string& dir, const std::string& name) {
-    return (dir.back() == '/' ? dir : dir + "/") + name;
-}
-
-bool save_page(const std::string& path, const std::string& page) {
-    const FileResult saved = save_file(path.c_str(), page);
-    if (!saved)
-        std::cerr << escape_for_message(path) << ": error: cannot write the page (" << saved.reason
-                  << ")\n";
-    return static_cast<bool>(saved);
-}
-
-}  // namespace
-
 std::vector<std::string> feedback_page_names(const std::vector<std::string>& programs) {
     std::vector<std::vector<std::string>> parts;
     for (const std::string& p : programs) parts.push_back(path_parts(p));
@@ -204,23 +188,4 @@ std::vector<std::string> feedback_page_names(const std::vector<std::string>& pro
         names.push_back(name);
     }
     return names;
-}
-
-bool make_feedback_folder(const std::string& dir) {
-    if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-        std::cerr << escape_for_message(dir) << ": error: cannot make the folder ("
-                  << std::strerror(errno) << ")\n";
-        return false;
-    }
-    return true;
-}
-
-bool write_student_page(const std::string& dir, const std::string& name, const GradedBatch& batch,
-                        const ProgramResult& program) {
-    return save_page(in_folder(dir, name), student_page(batch, program));
-}
-
-bool write_class_page(const std::string& dir, const std::vector<std::string>& names,
-                      const GradedBatch& batch, const std::vector<ProgramSummary>& all) {
-    return save_page(in_folder(dir, "index.html"), class_page(batch, names, all));
 }

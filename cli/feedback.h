@@ -24,15 +24,9 @@ std::vector<std::string> feedback_page_names(const std::vector<std::string>& pro
 // The most steps a page of feedback records of one case's run.
 inline constexpr std::uint64_t feedback_recorded_steps = default_step_limit;
 
-// Makes the folder `dir` when missing; false, with a message on standard error, when it
-// cannot.
-bool make_feedback_folder(const std::string& dir);
+// One program's page, made as soon as it is graded.
+std::string student_page(const GradedBatch& batch, const ProgramResult& program);
 
-// Writes one program's page into `dir` under `name`, as soon as it is graded; false, with
-// a message on standard error, when it cannot be written.
-bool write_student_page(const std::string& dir, const std::string& name, const GradedBatch& batch,
-                        const ProgramResult& program);
-
-// Writes index.html from what every program left, once all are graded.
-bool write_class_page(const std::string& dir, const std::vector<std::string>& names,
-                      const GradedBatch& batch, const std::vector<ProgramSummary>& all);
+// index.html, from what every program left once all are graded; `names` are their pages.
+std::string class_page(const GradedBatch& batch, const std::vector<std::string>& names,
+                       const std::vector<ProgramSummary>& all);

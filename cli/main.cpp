@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cli/asm_command.h"
+#include "cli/autograder_command.h"
 #include "cli/cli_io.h"
 #include "cli/convert_command.h"
 #include "cli/dis_command.h"
@@ -41,6 +42,8 @@ int run_command(int argc, char** argv) {
     CLI::App* test_cmd = add_test_command(app, test_args);
     TraceArgs trace_args;
     CLI::App* trace_cmd = add_trace_command(app, trace_args);
+    AutograderArgs autograder_args;
+    CLI::App* autograder_cmd = add_autograder_command(app, autograder_args);
 
     try {
         app.parse(argc, argv);
@@ -55,6 +58,7 @@ int run_command(int argc, char** argv) {
     if (convert_cmd->parsed()) return run_convert(convert_args);
     if (test_cmd->parsed()) return run_test(test_args);
     if (trace_cmd->parsed()) return run_trace(trace_args);
+    if (autograder_cmd->parsed()) return run_autograder(autograder_args);
     return exit_usage;
 }
 

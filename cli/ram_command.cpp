@@ -31,13 +31,14 @@ CLI::App* add_ram_command(CLI::App& app, RamArgs& args) {
 }
 
 int run_ram(const RamArgs& args) {
-    if (!output_clear_of_inputs(args.output, {args.data})) return exit_failed;
+    const std::vector<Output> outputs = {{"-o", args.output, "the RAM image"}};
+    if (const int status = check_outputs(outputs, {args.data})) return status;
     const auto text = read_text_input(args.data);
     if (!text) return exit_failed;
     const StateFile file = parse_state_file(*text);
     Isa4::Ram ram{};
     if (!report(args.data, file.diagnostics) || !report(args.data, apply_ram_entries(file, ram)))
         return exit_failed;
-    Diagnostic error;
-    return status_of(save_ram_as(args.output, format_of(args.format), ram, error), error);
+    return write_outputs(outputs, {image_bytes(format_of(args.format), ram)}) ? exit_ok
+                                                                              : exit_failed;
 }

@@ -25,15 +25,21 @@ const char* reason_text(StopReason reason) {
     }
 }
 
-int check_expectations(const std::string& path, const Isa4& arch) {
+// Reads and parses the expectation file before the run, so that a faulty one stops the
+// command before anything is written.
+bool read_expectations(const std::string& path, StateFile& expected) {
     const auto text = read_text_input(path);
-    if (!text) return exit_failed;
-    const StateFile expected = parse_state_file(*text);
-    if (!report(path, expected.diagnostics)) return exit_failed;
+    if (!text) return false;
+    expected = parse_state_file(*text);
+    if (!report(path, expected.diagnostics)) return false;
     if (expected.entries.empty()) {
         complain(path, "no expected values (name pc, z, a register or a [RAM address])");
-        return exit_failed;
+        return false;
     }
+    return true;
+}
+
+int check_expectations(const std::string& path, const StateFile& expected, const Isa4& arch) {
     const CheckResult result = check_state(expected, arch, max_shown_mismatches);
     for (const Mismatch& m : result.mismatches)
         print_diagnostic(path, Diagnostic{m.line, m.column, mismatch_text(m)});
@@ -86,9 +92,11 @@ CLI::App* add_run_command(CLI::App& app, RunArgs& args) {
 }
 
 int run_run(const RunArgs& args) {
-    if (!args.save_ram.empty() &&
-        !output_clear_of_inputs(args.save_ram, {args.image, args.ram, args.expect, args.symbols}))
-        return exit_failed;
+    std::vector<Output> outputs;
+    if (!args.save_ram.empty()) outputs.push_back({"--save-ram", args.save_ram, "the RAM image"});
+    if (const int status =
+            check_outputs(outputs, {args.image, args.ram, args.expect, args.symbols}))
+        return status;
     Isa4 arch{};
     Diagnostic error;
     if (!load_rom_any(args.image, arch.rom, error, forced_format(args.from)) ||
@@ -97,6 +105,8 @@ int run_run(const RunArgs& args) {
         return status_of(false, error);
     SymbolTable symbols;
     if (!load_symbols(args.symbols, symbols)) return exit_failed;
+    StateFile expected;
+    if (!args.expect.empty() && !read_expectations(args.expect, expected)) return exit_failed;
 
     // Without --steps the run is meant to end in a halt, and the limit only keeps a
     // program that never halts from hanging a script.
@@ -146,10 +156,9 @@ int run_run(const RunArgs& args) {
     }
 
     if (!args.save_ram.empty() &&
-        status_of(save_ram_as(args.save_ram, format_of(args.save_format), arch.ram, error),
-                  error) != exit_ok)
+        !write_outputs(outputs, {image_bytes(format_of(args.save_format), arch.ram)}))
         status = exit_failed;
-    if (!args.expect.empty() && check_expectations(args.expect, arch) != exit_ok)
+    if (!args.expect.empty() && check_expectations(args.expect, expected, arch) != exit_ok)
         status = exit_failed;
     return status;
 }

@@ -126,6 +126,7 @@ bool save_gradescope_failure(const std::string& path, const std::string& message
 CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
     CLI::App* cmd = app.add_subcommand(
         "test", "Grade programs (sources or ROM images) against the cases of a .suite file");
+    const CLI::Validator named(name_check, "", "");
     cmd->add_option("SUITE", args.suite, "the exercise: cases, inputs and expectations")
         ->required()
         ->type_name("FILE");
@@ -146,14 +147,19 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
     dir->excludes(programs);
     cmd->add_flag("--tap", args.tap, "print TAP (version 13) instead of the table");
     cmd->add_option("--junit", args.junit, "write JUnit XML: a testsuite per program")
+        ->check(named)
         ->type_name("FILE");
     cmd->add_option("--gradescope", args.gradescope,
                     "write Gradescope's results.json (one program only)")
+        ->check(named)
         ->type_name("FILE");
-    cmd->add_option("--csv", args.csv, "write a row per program and case")->type_name("FILE");
+    cmd->add_option("--csv", args.csv, "write a row per program and case")
+        ->check(named)
+        ->type_name("FILE");
     cmd->add_option("--markdown", args.markdown,
                     "write Markdown tables, e.g. for $GITHUB_STEP_SUMMARY (cases that are not "
                     "visible: verdict only)")
+        ->check(named)
         ->type_name("FILE");
     cmd->add_option("--feedback", args.feedback,
                     "write a web page per program into DIR (hidden cases: verdict only), "
@@ -203,20 +209,6 @@ int run_test(const TestArgs& args) {
                   << "\n";
         return exit_usage;
     }
-    std::vector<std::pair<const char*, std::string>> outputs = {{"--gradescope", args.gradescope}};
-    for (const Report& r : reports) outputs.push_back({r.option, r.path});
-    for (const auto& [option, path] : outputs) {
-        if (path.empty()) continue;
-        if (!output_clear_of_inputs(path, inputs)) return exit_usage;
-        for (const auto& [other_option, other] : outputs) {
-            if (&other != &path && other == path) {
-                std::cerr << "isa4 test: error: " << option << " and " << other_option
-                          << " name the same file\n";
-                return exit_usage;
-            }
-        }
-    }
-
     const auto text = read_text_input(args.suite);
     if (!text) {
         if (!args.gradescope.empty())
@@ -238,8 +230,6 @@ int run_test(const TestArgs& args) {
     }
     inputs.insert(inputs.end(), suite.ram_images.begin(), suite.ram_images.end());
     if (!suite.model.path.empty()) inputs.push_back(suite.model.path);
-    for (const auto& [option, path] : outputs)
-        if (!path.empty() && !output_clear_of_inputs(path, inputs)) return exit_usage;
 
     if (!args.submission_dir.empty()) {
         struct stat st;
@@ -271,34 +261,35 @@ int run_test(const TestArgs& args) {
             return exit_failed;
         }
         inputs.insert(inputs.end(), programs.begin(), programs.end());
-        for (const auto& [option, path] : outputs)
-            if (!path.empty() && !output_clear_of_inputs(path, programs)) return exit_usage;
     }
 
+    // The reports, results.json, then a page per program and index.html in the feedback
+    // folder: all checked before anything is graded, and written all or none.
+    std::vector<Output> outputs;
+    for (const Report& r : reports) outputs.push_back({r.option, r.path, "the report"});
+    outputs.push_back({"--gradescope", args.gradescope, "the report"});
+    const std::size_t gradescope_output = outputs.size() - 1;
+    const std::size_t first_page = outputs.size();
     std::vector<std::string> page_names;
     if (!args.feedback.empty()) {
         page_names = feedback_page_names(programs);
-        page_names.push_back("index.html");
         const std::string folder =
             args.feedback.back() == '/' ? args.feedback : args.feedback + "/";
-        for (const std::string& name : page_names) {
-            if (!output_clear_of_inputs(folder + name, inputs)) return exit_usage;
-            for (const auto& [option, path] : outputs) {
-                if (path.empty() ||
-                    (path != folder + name && !same_file(path.c_str(), (folder + name).c_str())))
-                    continue;
-                std::cerr << "isa4 test: error: " << option << " names the feedback page "
-                          << escape_for_message(folder + name) << "\n";
-                return exit_usage;
-            }
-        }
-        page_names.pop_back();
+        for (const std::string& name : page_names)
+            outputs.push_back({"--feedback", folder + name, "the page", true});
+        outputs.push_back({"--feedback", folder + "index.html", "the page", true});
     }
+    // Reports not asked for stay in the list, with no name, so that their index is fixed.
+    std::vector<Output> named;
+    for (const Output& o : outputs)
+        if (!o.path.empty()) named.push_back(o);
+    if (const int status = check_outputs(named, inputs)) return status;
+    OutputWriter writer(outputs);
 
-    // Each program is graded, its parts of every report spooled and its page written,
+    // Each program is graded, its parts of every report spooled and its page staged,
     // then its result is dropped: only its summary stays.
     const GradedBatch batch{suite, args.suite, programs};
-    bool pages_ok = args.feedback.empty() || make_feedback_folder(args.feedback);
+    bool staged = true;  // every page so far is in its temporary file
     std::vector<ProgramSummary> all;
     all.reserve(programs.size());
     std::string gradescope;
@@ -315,8 +306,8 @@ int run_test(const TestArgs& args) {
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             gradescope = gradescope_report(batch, result, seconds);
         }
-        if (!args.feedback.empty() && pages_ok)
-            pages_ok = write_student_page(args.feedback, page_names[i], batch, result) && pages_ok;
+        if (!args.feedback.empty() && staged)
+            staged = writer.stage(first_page + i, student_page(batch, result));
         all.push_back(summary_of(result));
     }
 
@@ -327,28 +318,16 @@ int run_test(const TestArgs& args) {
         std::cerr << "isa4 test: error: cannot keep the table while grading (temporary files)\n";
         status = exit_failed;
     }
-    for (Report& r : reports) {
+    for (std::size_t k = 0; k < std::size(reports) && staged; ++k) {
+        Report& r = reports[k];
         if (r.path.empty()) continue;
-        const FileResult saved =
-            save_file_from(r.path.c_str(), [&](const std::function<bool(std::string_view)>& put) {
-                return put_report(r, batch, all, put);
-            });
-        if (!saved) {
-            print_diagnostic(r.path,
-                             Diagnostic{0, 0, "cannot write the report (" + saved.reason + ")"});
-            status = exit_failed;
-        }
+        staged = writer.stage_from(
+            k, [&](const PieceSink& put) { return put_report(r, batch, all, put); });
     }
-    if (!args.gradescope.empty()) {
-        const FileResult saved = save_file(args.gradescope.c_str(), gradescope);
-        if (!saved) {
-            print_diagnostic(args.gradescope,
-                             Diagnostic{0, 0, "cannot write the report (" + saved.reason + ")"});
-            status = exit_failed;
-        }
-    }
-    if (!args.feedback.empty() &&
-        !(pages_ok && write_class_page(args.feedback, page_names, batch, all)))
-        status = exit_failed;
+    if (staged && !args.gradescope.empty()) staged = writer.stage(gradescope_output, gradescope);
+    if (staged && !args.feedback.empty())
+        staged = writer.stage(first_page + programs.size(), class_page(batch, page_names, all));
+    // Nothing is written unless every file could be.
+    if (!staged || !writer.commit()) return exit_failed;
     return status;
 }

@@ -69,8 +69,9 @@ CLI::App* add_trace_command(CLI::App& app, TraceArgs& args) {
 }
 
 int run_trace(const TraceArgs& args) {
-    if (!output_clear_of_inputs(args.output, {args.program, args.ram, args.symbols}))
-        return exit_failed;
+    const std::vector<Output> outputs = {{"-o", args.output, "the page"}};
+    if (const int status = check_outputs(outputs, {args.program, args.ram, args.symbols}))
+        return status;
     // A source or an image, told apart as isa4 test and run tell them.
     ProgramFile program;
     Diagnostic error;
@@ -122,11 +123,7 @@ int run_trace(const TraceArgs& args) {
     section.symbols = symbols.empty() ? nullptr : &symbols;
     const std::string page = page_html("{\"kind\":\"trace\",\"title\":" + json_text(args.program) +
                                        ",\"traces\":[" + trace_json(section) + "]}");
-    const FileResult saved = save_file(args.output.c_str(), page);
-    if (!saved) {
-        complain(args.output, "cannot write the page (" + saved.reason + ")");
-        return exit_failed;
-    }
+    if (!write_outputs(outputs, {page})) return exit_failed;
     std::cout << escape_for_message(args.output) << ": " << recording.steps.size()
               << " steps; the run " << ending(recording.outcome.reason) << "\n";
     return exit_ok;

@@ -67,11 +67,10 @@ std::optional<Visibility> visibility_of(const std::string& keyword) {
 }
 
 // Every keyword of a suite: those of the file's lines, then those of a case only.
-const char* const keywords[] = {"case",    "limit",     "registers", "set",     "max",
-                                "forbid",  "unchanged", "model",     "ram",     "expect",
-                                "compare", "steps",     "points",    "partial", "hint",
-                                "hidden",  "visible",   "until",     "generate",
-                                "after_due_date", "after_published"};
+const char* const keywords[] = {
+    "case",  "limit",  "registers", "set",     "max",      "forbid",         "unchanged",
+    "model", "ram",    "expect",    "compare", "steps",    "points",         "partial",
+    "hint",  "hidden", "visible",   "until",   "generate", "after_due_date", "after_published"};
 
 bool is_keyword(const std::string& word) {
     for (const char* k : keywords)

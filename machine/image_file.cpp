@@ -175,11 +175,9 @@ std::string temporary_name(const std::string& directory, const std::string& name
 
 }  // namespace
 
-FileResult save_file(const char* path, std::string_view bytes) {
-    return save_file_from(path, [&](const PieceSink& put) { return put(bytes); });
-}
-
-FileResult save_file_from(const char* path, const std::function<bool(const PieceSink&)>& fill) {
+FileResult stage_file_from(const char* path, const std::function<bool(const PieceSink&)>& fill,
+                           StagedFile& staged) {
+    staged = StagedFile{};
     if (*path == '\0') return failed(empty_name);
     std::string target;
     struct stat st;
@@ -216,13 +214,53 @@ FileResult save_file_from(const char* path, const std::function<bool(const Piece
     if (result && fchmod(fd, mode) != 0) result = failed_errno(errno);
     if (result && fsync(fd) != 0) result = failed_errno(errno);
     if (close(fd) != 0 && result) result = failed_errno(errno);
-    if (result && rename(temp.c_str(), target.c_str()) != 0) result = failed_errno(errno);
-    if (result) {
-        sync_directory(directory);
-    } else {
+    if (!result) {
         unlink(temp.c_str());
+        return result;
     }
+    staged = StagedFile{temp, target};
     return result;
+}
+
+FileResult stage_file(const char* path, std::string_view bytes, StagedFile& staged) {
+    return stage_file_from(
+        path, [&](const PieceSink& put) { return put(bytes); }, staged);
+}
+
+FileResult commit_staged(StagedFile& staged) {
+    if (staged.temporary.empty()) return failed_errno(ENOENT);
+    FileResult result;
+    if (rename(staged.temporary.c_str(), staged.target.c_str()) != 0) {
+        result = failed_errno(errno);
+        unlink(staged.temporary.c_str());
+    } else {
+        sync_directory(directory_part(staged.target));
+    }
+    staged = StagedFile{};
+    return result;
+}
+
+void discard_staged(StagedFile& staged) {
+    if (!staged.temporary.empty()) unlink(staged.temporary.c_str());
+    staged = StagedFile{};
+}
+
+FileResult save_file_from(const char* path, const std::function<bool(const PieceSink&)>& fill) {
+    StagedFile staged;
+    const FileResult result = stage_file_from(path, fill, staged);
+    return result ? commit_staged(staged) : result;
+}
+
+FileResult save_file(const char* path, std::string_view bytes) {
+    return save_file_from(path, [&](const PieceSink& put) { return put(bytes); });
+}
+
+FileResult save_target(const char* path, std::string& target, bool& exists) {
+    target.clear();
+    exists = false;
+    if (*path == '\0') return failed(empty_name);
+    struct stat st;
+    return resolve_target(path, target, st, exists);
 }
 
 std::string too_large_reason(std::size_t limit) {

@@ -95,6 +95,24 @@ FileResult save_file(const char* path, std::string_view bytes);
 using PieceSink = std::function<bool(std::string_view)>;
 FileResult save_file_from(const char* path, const std::function<bool(const PieceSink&)>& fill);
 
+// The same save in two steps, for a program that writes several files all or none:
+// `stage_file` writes the bytes into a temporary file beside the target (the old file is
+// untouched), `commit_staged` renames it over the target and `discard_staged` removes it.
+// Both leave `staged` empty; a commit that fails removes the temporary file too.
+struct StagedFile {
+    std::string temporary;  // empty when nothing is staged
+    std::string target;     // the file the rename replaces, links followed
+};
+FileResult stage_file(const char* path, std::string_view bytes, StagedFile& staged);
+FileResult stage_file_from(const char* path, const std::function<bool(const PieceSink&)>& fill,
+                           StagedFile& staged);
+FileResult commit_staged(StagedFile& staged);
+void discard_staged(StagedFile& staged);
+
+// The file a save of `path` replaces: symbolic links followed, also to a file that does
+// not exist yet. `exists` tells whether it is there.
+FileResult save_target(const char* path, std::string& target, bool& exists);
+
 // True when both names exist and are the same file (device and inode, links followed).
 // Used to refuse an output that would overwrite an input.
 bool same_file(const char* a, const char* b);

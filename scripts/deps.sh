@@ -40,6 +40,7 @@ test=(
     dpkg-dev file fakeroot              # cpack -G DEB: dpkg-shlibdeps finds the dependencies
     chromium chromium-driver python3-selenium  # the trace pages in a headless browser
     tidy                                # the pages' HTML
+    unzip                               # the autograder zip, unpacked as Gradescope does
 )
 
 # The page for the browser (scripts/web.sh): emscripten, and dpkg-source, which unpacks

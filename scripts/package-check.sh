@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian package on a machine that has never built Kelvane: a minimal
+# Installs the Debian packages on a machine that has never built Kelvane: a minimal
 # Debian 12 made with debootstrap in a scratch directory, with nothing added but the
-# package (apt fetches what it depends on, and what it recommends, as it would for a
-# user). Then, inside that root, as a user would:
+# packages (apt fetches what they depend on, and what they recommend, as it would for a
+# user). First isa4's own package, unpacked into a scratch folder with dpkg -x (isa4
+# --version runs there) and then installed in the machine:
+#   - isa4 runs the installed multiply example against its expectations;
+#   - its libraries resolve, and apt brought in no SDL2, OpenGL or X library.
+# Then the workbench's package, which takes isa4's place (they exclude each other):
 #   - isa4 runs the installed multiply example against its expectations;
 #   - every shared library of kelvane and isa4 resolves (ldd);
 #   - kelvane with no display says why and exits 255;
 #   - kelvane under an X server (Xvfb, added for this step only) stays up for 5 s.
 #
-#   scripts/package-check.sh [DEB]    DEB defaults to the one cpack makes in build-package/
+#   scripts/package-check.sh [KELVANE_DEB [ISA4_DEB]]
+#       the packages default to the ones cpack makes in build-package/ and
+#       build-package-isa4/ (the `package` and `package-isa4` presets)
 #
 # Needs root (debootstrap and chroot) and Debian's network mirror; it takes a few minutes,
 # so the test command does not run it. Exits 0 when every check passes.
@@ -21,14 +27,19 @@ scripts/deps.sh build run test
 command -v debootstrap >/dev/null ||
     env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
 
+# make_package PRESET NAME: builds the preset's package, prints its path.
+make_package() {
+    cmake --preset "$1" >/dev/null
+    cmake --build "build-$1" -j"$(nproc)" >/dev/null
+    (cd "build-$1" && cpack -G DEB >/dev/null)
+    ls "$root/build-$1/$2"_*.deb
+}
 deb=${1:-}
-if [ -z "$deb" ]; then
-    cmake --preset package >/dev/null
-    cmake --build build-package -j"$(nproc)" >/dev/null
-    (cd build-package && cpack -G DEB >/dev/null)
-    deb=$(ls "$root"/build-package/kelvane_*.deb)
-fi
+[ -n "$deb" ] || deb=$(make_package package kelvane)
 deb=$(realpath "$deb")
+isa4_deb=${2:-}
+[ -n "$isa4_deb" ] || isa4_deb=$(make_package package-isa4 isa4)
+isa4_deb=$(realpath "$isa4_deb")
 
 scratch=$(mktemp -d /tmp/kelvane-package-XXXXXX)
 machine=$scratch/machine
@@ -60,12 +71,6 @@ mount --bind /dev "$machine/dev"
 mount --bind /dev/pts "$machine/dev/pts"
 in_machine() { chroot "$machine" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
 
-cp "$deb" "$machine/tmp/"
-echo "apt install ./$(basename "$deb")"
-in_machine sh -c "apt-get update -q >/dev/null && DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -q /tmp/$(basename "$deb")" >"$scratch/install.log" 2>&1 ||
-    { tail -20 "$scratch/install.log" >&2; exit 1; }
-
 failures=0
 check() {  # check WHAT COMMAND...: runs COMMAND in the machine, reports
     local what=$1
@@ -78,8 +83,33 @@ check() {  # check WHAT COMMAND...: runs COMMAND in the machine, reports
         failures=$((failures + 1))
     fi
 }
-
+install_package() {  # install_package DEB: apt installs it in the machine
+    cp "$1" "$machine/tmp/"
+    echo "apt install ./$(basename "$1")"
+    in_machine sh -c "apt-get update -q >/dev/null && DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -q /tmp/$(basename "$1")" >"$scratch/install.log" 2>&1 ||
+        { tail -20 "$scratch/install.log" >&2; exit 1; }
+}
 examples=/usr/share/kelvane/examples
+
+# isa4 alone: unpacked, then installed.
+dpkg -x "$isa4_deb" "$scratch/isa4-root"
+if "$scratch/isa4-root/usr/bin/isa4" --version >"$scratch/out" 2>&1; then
+    echo "ok: isa4 --version runs unpacked with dpkg -x: $(cat "$scratch/out")"
+else
+    echo "FAIL: isa4 --version unpacked with dpkg -x" >&2
+    failures=$((failures + 1))
+fi
+install_package "$isa4_deb"
+check "isa4 alone runs the installed multiply example" sh -c "isa4 run $examples/multiply.rom \
+    --ram $examples/multiply.ram --quiet --expect $examples/multiply.expect"
+check "every library of isa4 resolves" sh -c '! ldd /usr/bin/isa4 | grep "not found"'
+check "isa4 alone brought no display stack" sh -c \
+    '! dpkg-query -W -f "\${Package}\n" | grep -E "^(libsdl2|libgl1|libx11|libopengl|mesa)"'
+
+# The workbench, in isa4's place.
+install_package "$deb"
+
 check "isa4 runs the installed multiply example" sh -c "isa4 run $examples/multiply.rom \
     --ram $examples/multiply.ram --quiet --expect $examples/multiply.expect"
 check "every library of kelvane and isa4 resolves" sh -c \
@@ -94,6 +124,7 @@ check "kelvane stays up for 5 s under Xvfb" sh -c \
     'cd /root; xvfb-run -a -s "-screen 0 1600x900x24" timeout 5 kelvane; [ $? -eq 124 ]'
 check "kelvane under Xvfb wrote its layout on the way out" sh -c 'test -s /root/imgui.ini'
 
+echo "package: $(basename "$isa4_deb"), $(dpkg-deb -f "$isa4_deb" Depends)"
 echo "package: $(basename "$deb"), $(dpkg-deb -f "$deb" Depends)"
 [ "$failures" -eq 0 ] && echo "all checks pass"
 exit $((failures > 0))

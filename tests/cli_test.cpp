@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -274,23 +276,6 @@ struct HostileCase {
     const char* message;  // part of stderr
 };
 
-// What the scratch directory holds: each entry's type and name, and a regular file's
-// checksum (nothing else is opened: a device node of the case's own is never read).
-std::string directory_state(const std::string& dir) {
-    const std::string command = "cd '" + dir +
-                                "' && find . ! -name stdout.txt ! -name stderr.txt -printf "
-                                "'%y %p\n' | sort && find . -type f ! -name stdout.txt ! -name "
-                                "stderr.txt -exec md5sum {} + | sort";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
-
 // How GoogleTest shows a case in its messages.
 void PrintTo(const HostileCase& c, std::ostream* out) {
     *out << c.name << ": isa4 " << c.args;
@@ -298,19 +283,42 @@ void PrintTo(const HostileCase& c, std::ostream* out) {
 
 class Isa4Hostile : public Isa4Command, public ::testing::WithParamInterface<HostileCase> {};
 
-TEST_P(Isa4Hostile, FailsAtOnceWithAClearMessage) {
+// Every name under `dir` but the runs' own stdout.txt and stderr.txt, with what it is: a
+// regular file's bytes, a link's target, or its type. Nodes are never opened.
+std::map<std::string, std::string> tree_of(const std::string& dir) {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        const std::string name = fs::relative(entry.path(), dir).string();
+        if (name == "stdout.txt" || name == "stderr.txt") continue;
+        if (entry.is_symlink()) {
+            tree[name] = "link to " + fs::read_symlink(entry.path()).string();
+        } else if (entry.is_regular_file()) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            std::ostringstream bytes;
+            bytes << in.rdbuf();
+            tree[name] = "file " + bytes.str();
+        } else {
+            tree[name] = entry.is_directory() ? "folder" : "node";
+        }
+    }
+    return tree;
+}
+
+TEST_P(Isa4Hostile, FailsAtOnceWithAClearMessageAndWritesNothing) {
     const HostileCase& c = GetParam();
     if (std::string(c.setup).rfind("mknod ", 0) == 0 && geteuid() != 0)
         GTEST_SKIP() << "needs root to make a device node of its own";
     write("p.s", "ADDI r1, r0, 1\nh: JZ h\n");
     write("d.txt", "[0] = 1\n");
-    ASSERT_EQ(std::system(("cd '" + dir + "' && " + c.setup).c_str()), 0);
+    write("s.suite", "case a\nexpect r1 = 1\n");
     ASSERT_EQ(isa4("asm p.s -o p.rom").status, 0);
-    const std::string before = directory_state(dir);
+    ASSERT_EQ(std::system(("cd '" + dir + "' && " + c.setup).c_str()), 0);
+    const auto before = tree_of(dir);
     const Result r = isa4(c.args);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-    EXPECT_EQ(directory_state(dir), before) << "the command wrote or changed a file";
+    EXPECT_EQ(tree_of(dir), before) << "a refused command changed a file";
     // Tokens are cut and differences counted, not listed: the messages stay short.
     std::istringstream lines(r.err);
     std::size_t count = 0;
@@ -339,9 +347,9 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"BreakPastFF", "true", "run p.rom --break 256", 2, "address"},
         HostileCase{"ExpectationsNamingNothing", "touch empty.expect",
                     "run p.rom --expect empty.expect", 1, "no expected values"},
-        HostileCase{"OutputOverInput", "true", "asm p.s -o p.s", 1, "same file as the input"},
+        HostileCase{"OutputOverInput", "true", "asm p.s -o p.s", 2, "same file as the input"},
         HostileCase{"OutputLinkedToInput", "ln -s p.rom link.rom", "run p.rom --save-ram link.rom",
-                    1, "same file"},
+                    2, "same file"},
         HostileCase{"ImmediatePast64Bits", "printf 'ADDI r1, r0, 99999999999999999999\\n' > n.s",
                     "asm n.s -o x.rom", 1, "immediate 99999999999999999999 is out of range"},
         HostileCase{
@@ -354,18 +362,55 @@ INSTANTIATE_TEST_SUITE_P(
                     "dis p.rom 2>stderr.txt >full; exit $? #", 1, "cannot write the output"},
         HostileCase{"FifoAsTraceProgram", "mkfifo f", "trace f -o x.html", 1,
                     "(Not a regular file)"},
-        HostileCase{"TraceOntoItsProgram", "true", "trace p.s -o p.s", 1, "same file as the input"},
+        HostileCase{"TraceOntoItsProgram", "true", "trace p.s -o p.s", 2, "same file as the input"},
         HostileCase{"TraceStepsPastThePage", "true", "trace p.s -o x.html --steps 1000001", 2,
                     "at most that many"},
         HostileCase{"TraceOntoDevice", "mknod full c 1 7", "trace p.s -o full", 1,
                     "full: error: cannot write the page (Not a regular file)"},
         HostileCase{"TraceOfBrokenSource", "printf 'MUL r1\\n' > b.s", "trace b.s -o x.html", 1,
                     "does not assemble; no page written"},
-        HostileCase{"FeedbackOntoFile", "printf 'case a\\nexpect r1 = 1\\n' > s.suite && touch f",
-                    "test s.suite p.s --feedback f", 1, "cannot write the page"},
-        HostileCase{"ReportOntoFeedbackPage", "printf 'case a\\nexpect r1 = 1\\n' > s.suite",
+        HostileCase{"FeedbackOntoFile", "touch f", "test s.suite p.s --feedback f", 1,
+                    "cannot write the page"},
+        // Outputs named twice, as the system resolves the names, also before they exist.
+        HostileCase{"ReportOntoFeedbackPage", "true",
                     "test s.suite p.s --feedback out --csv out/index.html", 2,
-                    "--csv names the feedback page out/index.html"},
+                    "out/index.html: error: --feedback names the same file as --csv"},
+        HostileCase{"SymbolsOntoTheImage", "true", "asm p.s -o x.rom --symbols ./x.rom", 2,
+                    "./x.rom: error: --symbols names the same file as -o (x.rom); nothing"},
+        HostileCase{"SymbolsHardLinkedToTheImage", "ln p.rom h.rom",
+                    "asm p.s -o p.rom --symbols h.rom", 2, "names the same file as -o"},
+        HostileCase{"ReportsNamedTwice", "true", "test s.suite p.s --csv r --junit r", 2,
+                    "r: error: --csv names the same file as --junit; nothing was written"},
+        HostileCase{"ReportsThroughALinkToNothingYet", "ln -s r.xml l.xml",
+                    "test s.suite p.s --junit r.xml --gradescope l.xml", 2,
+                    "--gradescope names the same file as --junit (r.xml)"},
+        HostileCase{"EmptyReportName", "true", "test s.suite p.s --csv ok --junit ''", 2,
+                    "--junit: a file name cannot be empty"},
+        // All or nothing: every input and output is checked before anything is written.
+        HostileCase{"SymbolsOntoAFolder", "mkdir D && printf 'ADDI r2, r0, 2\\n' > q.s",
+                    "asm q.s -o p.rom --symbols D", 1,
+                    "D: error: cannot write the symbol file (Is a directory); nothing was written"},
+        HostileCase{"SavedRamBeforeBadExpectations", "echo old > X && echo bad > bad.expect",
+                    "run p.rom --save-ram X --expect bad.expect", 1,
+                    "bad.expect:1:1: error: expected pc, z"},
+        HostileCase{"ReportIntoAMissingFolder", "true",
+                    "test s.suite p.s --csv ok --junit missing/x", 1,
+                    "missing/x: error: cannot write the report (No such file or directory)"},
+        // An autograder takes the suite's files, and only from the suite's folder.
+        HostileCase{"AutograderOfABrokenSuite", "printf 'cse a\\n' > b.suite",
+                    "autograder b.suite -o a.zip", 2, "; no autograder written"},
+        HostileCase{"AutograderWithARamImageAboveTheSuite",
+                    "mkdir ex && head -c 256 p.rom > x.ram && "
+                    "printf 'case a\\n  ram ../x.ram\\n  expect r1 = 1\\n' > ex/s.suite",
+                    "autograder ex/s.suite -o a.zip", 2, "is outside the suite's folder"},
+        HostileCase{"AutograderOntoItsRamImage",
+                    "head -c 256 p.rom > in.ram && "
+                    "printf 'case a\\n  ram in.ram\\n  expect r1 = 1\\n' > r.suite",
+                    "autograder r.suite -o in.ram", 2, "same file as the input in.ram"},
+        HostileCase{"AutograderWithAPackageThatIsNone", "true",
+                    "autograder s.suite -o a.zip --package p.s", 2, "not a Debian package"},
+        HostileCase{"FeedbackTwoFoldersDeep", "true", "test s.suite p.s --feedback new/deeper", 1,
+                    "cannot write the page (No such file or directory)"},
 
         // Symbol files: what asm writes, dis reads back, or asm refuses.
         HostileCase{"SymbolFileOverTheCap", "seq -f 'a%g:' 1 470000 > big.s",
@@ -567,7 +612,7 @@ TEST_F(Isa4Command, OutsideBytesReachNoMessageUnescaped) {
     } cases[] = {
         {"asm '" + e + ".missing' -o x.rom", 1},
         {"asm '" + e + ".s' -o x.rom", 1},
-        {"asm '" + e + "ok.s' -o '" + e + "ok.s'", 1},
+        {"asm '" + e + "ok.s' -o '" + e + "ok.s'", 2},
         {"asm '" + e + "ok.s' -o '" + e + ".dir'", 1},
         {"asm '" + e + "ok.s' -o x.rom --symbols '" + e + ".dir'", 1},
         {"dis '" + e + ".rom'", 0},

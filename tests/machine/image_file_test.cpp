@@ -418,3 +418,24 @@ TEST(SaveFile, SavesTheLongestNames) {
     }
     EXPECT_TRUE(scratch.names().empty());
 }
+
+// A staged save replaces nothing until its commit, and a discarded one leaves no trace;
+// the staged target is the file the links name, also one that does not exist yet.
+TEST(SaveFile, StagedSavesReplaceOnlyOnCommit) {
+    ScratchDir scratch;
+    write_file(scratch.path("old"), Bytes{'o', 'l', 'd'});
+    ASSERT_EQ(symlink("new", scratch.path("link").c_str()), 0);
+    StagedFile first, second;
+    ASSERT_TRUE(stage_file(scratch.path("old").c_str(), "first", first));
+    ASSERT_TRUE(stage_file(scratch.path("link").c_str(), "second", second));
+    EXPECT_EQ(second.target, scratch.path("new"));
+    EXPECT_EQ(read_file(scratch.path("old")), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(scratch.names().size(), 4u);  // old, link and the two temporary files
+
+    discard_staged(second);
+    EXPECT_TRUE(second.temporary.empty());
+    ASSERT_TRUE(commit_staged(first));
+    EXPECT_EQ(read_file(scratch.path("old")), (Bytes{'f', 'i', 'r', 's', 't'}));
+    EXPECT_EQ(scratch.names(), (std::vector<std::string>{"link", "old"}));
+    EXPECT_FALSE(commit_staged(first)) << "a commit renames once";
+}
