@@ -54,6 +54,7 @@ fill '":0000000000\n"' ':0100000001FE\n:00000001FF\n' >many.hex
 fill '"# %d\n" % n' '256*0\n' 'v2.0 raw\n' >comments.lgs
 fill '"[0..255] = 1\n"' '' >many.expect
 fill '"case c%d\n  expect r1 = 1\n" % n' '' >many.suite
+python3 -c 'import sys; sys.stdout.write("".join("case c%d\n  expect r1 = 1\n" % n for n in range(100000)))' >cap.suite
 printf 'case one\n  expect r1 = 0\n' >one.suite
 
 printf '%-44s %8s %10s %7s\n' "input (4 MiB)" seconds "peak KiB" status
@@ -79,4 +80,5 @@ measure "run --trace --symbols: 100000 steps" run loop.rom --steps 100000 --trac
 measure "convert: Intel HEX of empty records" convert many.hex -o hex.rom --to raw
 measure "convert: Logisim of comment lines" convert comments.lgs -o lgs.rom --to raw
 measure "run --expect: every cell differs" run loop.rom --steps 10 --quiet --expect many.expect
-measure "test: a suite of many cases" test many.suite halts.s
+measure "test: a suite of many cases (refused)" test many.suite halts.s
+measure "test: 100000 cases, the most a suite has" test cap.suite halts.s --junit j.xml --csv c.csv
