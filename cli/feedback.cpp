@@ -6,6 +6,7 @@
 
 #include "cli/cli_io.h"
 #include "machine/image_file.h"
+#include "text/message.h"
 #include "text/source_text.h"
 #include "trace/page.h"
 #include "trace/recording.h"
@@ -59,7 +60,7 @@ std::string numbers(const std::vector<unsigned>& values) {
 std::string strings(const std::vector<std::string>& values) {
     std::string out = "[";
     for (std::size_t i = 0; i < values.size(); ++i)
-        out += (i == 0 ? "" : ",") + json_text(values[i]);
+        out += (i == 0 ? "" : ",") + json_text(printable(values[i]));
     return out + "]";
 }
 
@@ -109,13 +110,13 @@ std::string student_page(const GradedBatch& batch, const ProgramResult& program)
             cases += ",\"hidden\":true}";
             continue;
         }
-        cases += ",\"hidden\":false,\"name\":" + json_text(c.name) +
+        cases += ",\"hidden\":false,\"name\":" + json_text(printable(c.name)) +
                  ",\"steps\":" + std::to_string(r.steps) + ",\"problems\":[";
         for (std::size_t k = 0; k < r.problems.size(); ++k) {
             const Diagnostic& p = r.problems[k];
             cases += (k == 0 ? "{" : ",{") + std::string("\"line\":") + std::to_string(p.line) +
                      ",\"column\":" + std::to_string(p.column) +
-                     ",\"text\":" + json_text(p.message) + "}";
+                     ",\"text\":" + json_text(printable(p.message)) + "}";
         }
         cases += "],\"trace\":";
         if (program.graded && r.verdict != Verdict::pass) {
@@ -126,15 +127,15 @@ std::string student_page(const GradedBatch& batch, const ProgramResult& program)
         }
         cases += '}';
     }
-    return page_html(
-        "{\"kind\":\"feedback\",\"title\":" + json_text(program.path) +
-        ",\"program\":" + json_text(program.path) + ",\"suite\":" + json_text(batch.suite_path) +
-        ",\"graded\":" + (program.graded ? "true" : "false") +
-        ",\"failure\":" + json_text(program.failure) + ",\"reasons\":" + strings(program.reasons) +
-        ",\"passed\":" + std::to_string(program.passed()) +
-        ",\"points\":" + std::to_string(program.points()) +
-        ",\"maxPoints\":" + std::to_string(batch.suite.total_points()) + ",\"cases\":" + cases +
-        "],\"traces\":" + traces + "]}");
+    return page_html("{\"kind\":\"feedback\",\"title\":" + json_text(printable(program.path)) +
+                     ",\"program\":" + json_text(printable(program.path)) +
+                     ",\"suite\":" + json_text(printable(batch.suite_path)) +
+                     ",\"graded\":" + (program.graded ? "true" : "false") +
+                     ",\"failure\":" + json_text(printable(program.failure)) + ",\"reasons\":" +
+                     strings(program.reasons) + ",\"passed\":" + std::to_string(program.passed()) +
+                     ",\"points\":" + std::to_string(program.points()) +
+                     ",\"maxPoints\":" + std::to_string(batch.suite.total_points()) +
+                     ",\"cases\":" + cases + "],\"traces\":" + traces + "]}");
 }
 
 std::string class_page(const GradedBatch& batch, const std::vector<std::string>& names,
@@ -142,7 +143,7 @@ std::string class_page(const GradedBatch& batch, const std::vector<std::string>&
     std::string cases = "[";
     for (std::size_t i = 0; i < batch.suite.cases.size(); ++i) {
         const SuiteCase& c = batch.suite.cases[i];
-        cases += (i == 0 ? "{" : ",{") + std::string("\"name\":") + json_text(c.name) +
+        cases += (i == 0 ? "{" : ",{") + std::string("\"name\":") + json_text(printable(c.name)) +
                  ",\"points\":" + std::to_string(c.points) +
                  ",\"hidden\":" + (c.hidden() ? "true" : "false") +
                  ",\"bound\":" + json_text(bound_text(c)) + "}";
@@ -156,13 +157,14 @@ std::string class_page(const GradedBatch& batch, const std::vector<std::string>&
             verdicts.push_back(verdict_name(p.verdicts[k]));
             steps.push_back(p.steps[k]);
         }
-        programs += (i == 0 ? "{" : ",{") + std::string("\"path\":") + json_text(p.path) +
-                    ",\"page\":" + json_text(names[i]) + ",\"passed\":" + std::to_string(p.passed) +
+        programs += (i == 0 ? "{" : ",{") + std::string("\"path\":") +
+                    json_text(printable(p.path)) + ",\"page\":" + json_text(names[i]) +
+                    ",\"passed\":" + std::to_string(p.passed) +
                     ",\"points\":" + std::to_string(p.points) +
                     ",\"verdicts\":" + strings(verdicts) + ",\"steps\":" + numbers(steps) + "}";
     }
-    return page_html("{\"kind\":\"class\",\"title\":" + json_text(batch.suite_path) +
-                     ",\"suite\":" + json_text(batch.suite_path) +
+    return page_html("{\"kind\":\"class\",\"title\":" + json_text(printable(batch.suite_path)) +
+                     ",\"suite\":" + json_text(printable(batch.suite_path)) +
                      ",\"maxPoints\":" + std::to_string(batch.suite.total_points()) +
                      ",\"cases\":" + cases + "],\"programs\":" + programs + "]}");
 }

@@ -97,8 +97,3 @@ std::string gradescope_report(const GradedBatch& batch, const ProgramResult& pro
 // A results.json for a submission that could not be graded at all (no program, several,
 // a broken suite): score 0 and the message.
 std::string gradescope_failure(std::string_view message);
-
-// Valid UTF-8 kept, but for C1 controls, the bidirectional controls, U+2028/U+2029 and
-// the noncharacters U+FFFE/U+FFFF; those, control bytes (tab too) and stray bytes are
-// shown escaped: \xNN for a byte, \u{NNNN} for a code point.
-std::string printable(std::string_view text);

@@ -314,7 +314,7 @@ with tempfile.TemporaryDirectory() as scratch:
     program = "p\u202e\uffff.s"
     shutil.copy(ada, os.path.join(odd, program))
     run = subprocess.run([ISA4, "test", "t.suite", program, "--junit", "j.xml", "--csv", "c.csv",
-                          "--markdown", "m.md", "--gradescope", "r.json"],
+                          "--markdown", "m.md", "--gradescope", "r.json", "--feedback", "fb"],
                          capture_output=True, cwd=odd)
     check(run.returncode == 0, "odd names grade: " + run.stderr.decode())
     junit_results(os.path.join(odd, "j.xml"))
@@ -324,7 +324,8 @@ with tempfile.TemporaryDirectory() as scratch:
     meets_schema(json.load(open(os.path.join(odd, "r.json"), encoding="utf-8")), "odd results.json")
     markdown_tables(os.path.join(odd, "m.md"))
     for name, text in [("table", run.stdout), ("TAP", tap)] + [
-            (f, open(os.path.join(odd, f), "rb").read()) for f in ("j.xml", "c.csv", "m.md", "r.json")]:
+            (f, open(os.path.join(odd, f), "rb").read()) for f in ("j.xml", "c.csv", "m.md", "r.json")] + [
+            (f, open(os.path.join(odd, "fb", f), "rb").read()) for f in os.listdir(os.path.join(odd, "fb"))]:
         text = text.decode("utf-8")
         check(not any(c in text for c in raw), name + " holds a raw code point of " + repr(raw))
     check("p\\u{202e}\\u{ffff}.s" in run.stdout.decode() and

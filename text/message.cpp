@@ -130,3 +130,52 @@ std::string json_text(std::string_view text) {
     }
     return out + "\"";
 }
+
+namespace {
+
+// The code point of the valid UTF-8 sequence of `n` bytes at `s[i]`.
+unsigned code_point(std::string_view s, std::size_t i, std::size_t n) {
+    unsigned code = static_cast<unsigned char>(s[i]) & (0x3F >> (n - 1));
+    for (std::size_t k = 1; k < n; ++k)
+        code = (code << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    return code;
+}
+
+// Code points that are valid UTF-8 but must not reach a report as themselves: C1
+// controls, the controls of bidirectional text (which can make a name read backwards),
+// the line and paragraph separators, and the noncharacters (XML forbids U+FFFE and
+// U+FFFF outright).
+bool escaped_code_point(unsigned c) {
+    return (c >= 0x80 && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) ||
+           (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE;
+}
+
+}  // namespace
+
+std::string printable(std::string_view text) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b >= 0x20 && b < 0x7F) {
+            out += text[i++];
+            continue;
+        }
+        if (const std::size_t n = b >= 0x80 ? utf8_length(text, i) : 0) {
+            const unsigned code = code_point(text, i, n);
+            if (escaped_code_point(code))
+                out += printf_text("\\u{%04x}", code);
+            else
+                out.append(text.substr(i, n));
+            i += n;
+            continue;
+        }
+        out += "\\x";
+        out += hex[b >> 4];
+        out += hex[b & 0xF];
+        ++i;
+    }
+    return out;
+}

@@ -44,6 +44,12 @@ std::string escape_for_message(std::string_view text);
 // a surrogate, past U+10FFFF, or cut short).
 std::size_t utf8_length(std::string_view s, std::size_t i);
 
+// For text that keeps its UTF-8 (reports and pages, where names may be in any language):
+// valid UTF-8 kept, but for C1 controls, the bidirectional controls, U+2028/U+2029 and
+// the noncharacters U+FFFE/U+FFFF; those, control bytes (tab too) and stray bytes are
+// shown escaped: \xNN for a byte, \u{NNNN} for a code point.
+std::string printable(std::string_view text);
+
 // `text` as a JSON string, the one JSON escape of every writer (reports, trace pages):
 // '"', '\\', tab and line end as JSON escapes; '<', '>', '&', U+2028 and U+2029 as \u
 // escapes, so that the string may stand inside an HTML script element; other control
