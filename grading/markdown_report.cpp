@@ -60,11 +60,7 @@ public:
 
     std::string middle(const GradedBatch& batch,
                        const std::vector<ProgramSummary>& all) const override {
-        std::size_t all_passed = 0;
-        for (const ProgramSummary& p : all)
-            all_passed += p.passed == batch.suite.cases.size() ? 1 : 0;
-        return "\n" + std::to_string(all_passed) + " of " +
-               plural(all.size(), "program", "programs") + " passed every case.\n";
+        return "\n" + every_case_passed(batch, all) + "\n";
     }
 };
 

@@ -102,6 +102,13 @@ std::string markdown_cell(std::string_view text) {
     return out;
 }
 
+std::string every_case_passed(const GradedBatch& batch, const std::vector<ProgramSummary>& all) {
+    std::size_t all_passed = 0;
+    for (const ProgramSummary& p : all) all_passed += p.passed == batch.suite.cases.size() ? 1 : 0;
+    return std::to_string(all_passed) + " of " + plural(all.size(), "program", "programs") +
+           " passed every case.";
+}
+
 std::uint64_t total_points(const Suite& suite) {
     std::uint64_t total = 0;
     for (const SuiteCase& c : suite.cases) total += c.points;

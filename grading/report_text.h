@@ -11,6 +11,9 @@
 
 std::string plural(std::uint64_t n, const char* one, const char* many);
 
+// "3 of 5 programs passed every case.": the table's and the Markdown's last line.
+std::string every_case_passed(const GradedBatch& batch, const std::vector<ProgramSummary>& all);
+
 // "multiply.suite:12:5: r1 is 03, expected 04", or the bare text for a problem that
 // comes from no line of the suite.
 std::string located(const GradedBatch& batch, const Diagnostic& p);

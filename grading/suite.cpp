@@ -143,6 +143,7 @@ private:
     void compare(LineScanner& scan);
     void hint(LineScanner& scan);
     bool once(LineScanner& scan, int column, const std::string& keyword);
+    bool cell_span(LineScanner& scan, unsigned& first, unsigned& last);
     void check_expectations();
     void expand_generated();
     void close_case();
@@ -183,6 +184,22 @@ bool SuiteParser::once(LineScanner& scan, int column, const std::string& keyword
           (visibility ? std::string("the case's visibility") : "'" + keyword + "'") +
               " is already given on line " + std::to_string(at->second));
     return false;
+}
+
+// The rest of "[a]" or "[a..b]" after its '[': sets first and last; a mistake otherwise.
+bool SuiteParser::cell_span(LineScanner& scan, unsigned& first, unsigned& last) {
+    const auto from = count(scan, 0, 255);
+    if (!from) return false;
+    std::optional<std::uint64_t> to = from;
+    if (scan.accept("..")) to = count(scan, *from, 255);
+    if (!to) return false;
+    if (!scan.accept(']')) {
+        error(scan, scan.column(), "expected ']' (or '..' and the last address)");
+        return false;
+    }
+    first = static_cast<unsigned>(*from);
+    last = static_cast<unsigned>(*to);
+    return true;
 }
 
 std::optional<std::uint64_t> SuiteParser::count(LineScanner& scan, std::uint64_t lo,
@@ -494,17 +511,7 @@ void SuiteParser::unchanged(LineScanner& scan) {
         error(scan, range.column, "expected 'unchanged [address]' or 'unchanged [first..last]'");
         return;
     }
-    const auto first = count(scan, 0, 255);
-    if (!first) return;
-    std::optional<std::uint64_t> last = first;
-    if (scan.accept("..")) last = count(scan, *first, 255);
-    if (!last) return;
-    if (!scan.accept(']')) {
-        error(scan, scan.column(), "expected ']' (or '..' and the last address)");
-        return;
-    }
-    range.first = static_cast<unsigned>(*first);
-    range.last = static_cast<unsigned>(*last);
+    if (!cell_span(scan, range.first, range.last)) return;
     std::vector<CellRange>& scope = in_case_ ? current().unchanged : file_unchanged_;
     for (const CellRange& old : scope) {
         if (old.first <= range.last && range.first <= old.last) {
@@ -647,15 +654,7 @@ void SuiteParser::generate(LineScanner& scan, int column) {
             return;
         }
         DrawnCells d;
-        const auto first = count(scan, 0, 255);
-        if (!first) return;
-        std::optional<std::uint64_t> last = first;
-        if (scan.accept("..")) last = count(scan, *first, 255);
-        if (!last) return;
-        if (!scan.accept(']')) {
-            error(scan, scan.column(), "expected ']' (or '..' and the last address)");
-            return;
-        }
+        if (!cell_span(scan, d.first, d.last)) return;
         scan.skip_spaces();
         const int in_column = scan.column();
         if (lower(scan.identifier()) != "in") {
@@ -670,8 +669,6 @@ void SuiteParser::generate(LineScanner& scan, int column) {
         }
         const auto hi = count(scan, *lo, 255);
         if (!hi) return;
-        d.first = static_cast<unsigned>(*first);
-        d.last = static_cast<unsigned>(*last);
         d.lo = static_cast<unsigned>(*lo);
         d.hi = static_cast<unsigned>(*hi);
         for (const DrawnCells& old : g.cells) {
@@ -700,18 +697,10 @@ void SuiteParser::compare(LineScanner& scan) {
             return;
         }
         if (scan.accept('[')) {
-            const auto first = count(scan, 0, 255);
-            if (!first) return;
-            std::optional<std::uint64_t> last = first;
-            if (scan.accept("..")) last = count(scan, *first, 255);
-            if (!last) return;
-            if (!scan.accept(']')) {
-                error(scan, scan.column(), "expected ']' (or '..' and the last address)");
-                return;
-            }
+            unsigned last = 0;
+            if (!cell_span(scan, e.first, last)) return;
             e.target = StateEntry::ram;
-            e.first = static_cast<unsigned>(*first);
-            e.values.assign(static_cast<std::size_t>(*last - *first + 1), 0);
+            e.values.assign(last - e.first + 1, 0);
         } else {
             const std::string_view name = scan.identifier();
             const std::string word = lower(name);

@@ -9,18 +9,7 @@
 
 namespace {
 
-const std::string multiply =
-    "        MOVE r1, [0x00]\n"
-    "        MOVE r2, [0x01]\n"
-    "loop:   ADDI r2, r2, 0\n"
-    "        JZ   done\n"
-    "        ADD  r3, r3, r1\n"
-    "        ADDI r2, r2, -1\n"
-    "        ADDI r0, r0, 0\n"
-    "        JZ   loop\n"
-    "done:   MOVE [0x02], r3\n"
-    "        ADDI r0, r0, 0\n"
-    "halt:   JZ   @halt\n";
+const std::string multiply = multiply_source;
 
 const std::string suite =
     "case six times seven\n"

@@ -18,6 +18,20 @@ struct Outcome {
     std::string err;
 };
 
+// [02] = [00] * [01], adding [00] [01] times: the exercise the tests grade.
+inline const char* const multiply_source =
+    "        MOVE r1, [0x00]\n"
+    "        MOVE r2, [0x01]\n"
+    "loop:   ADDI r2, r2, 0\n"
+    "        JZ   done\n"
+    "        ADD  r3, r3, r1\n"
+    "        ADDI r2, r2, -1\n"
+    "        ADDI r0, r0, 0\n"
+    "        JZ   loop\n"
+    "done:   MOVE [0x02], r3\n"
+    "        ADDI r0, r0, 0\n"
+    "halt:   JZ   @halt\n";
+
 class Isa4InScratch : public ::testing::Test {
 public:
     ScratchDir scratch;

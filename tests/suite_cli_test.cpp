@@ -216,18 +216,7 @@ TEST_F(SuiteCommand, ConstraintMistakesAreRefused) {
 
 // "[02] = [00] * [01]": the model adds x y times; the other way adds y x times; the wrong
 // one starts the sum at x, so it ends one x too high.
-const char* const multiply_model =
-    "        MOVE r1, [0x00]\n"
-    "        MOVE r2, [0x01]\n"
-    "loop:   ADDI r2, r2, 0\n"
-    "        JZ   done\n"
-    "        ADD  r3, r3, r1\n"
-    "        ADDI r2, r2, -1\n"
-    "        ADDI r0, r0, 0\n"
-    "        JZ   loop\n"
-    "done:   MOVE [0x02], r3\n"
-    "        ADDI r0, r0, 0\n"
-    "halt:   JZ   @halt\n";
+const char* const multiply_model = multiply_source;
 
 std::string multiply_variant(const char* first, const char* second, const char* sum) {
     const std::string text = multiply_model;
