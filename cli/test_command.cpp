@@ -127,6 +127,9 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
     CLI::App* cmd = app.add_subcommand(
         "test", "Grade programs (sources or ROM images) against the cases of a .suite file");
     const CLI::Validator named(name_check, "", "");
+    const CLI::Validator folder_named(
+        [](const std::string& text) { return text.empty() ? "a folder name cannot be empty" : ""; },
+        "", "");
     cmd->add_option("SUITE", args.suite, "the exercise: cases, inputs and expectations")
         ->required()
         ->type_name("FILE");
@@ -137,11 +140,7 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
         cmd->add_option("--submission-dir", args.submission_dir,
                         "grade the one program in DIR and the folders under it (*.s, *.asm, "
                         "*.rom, *.bin, *.hex, *.ihex, *.img; hidden files skipped)")
-            ->check(CLI::Validator(
-                [](const std::string& text) {
-                    return text.empty() ? "a folder name cannot be empty" : "";
-                },
-                "", ""))
+            ->check(folder_named)
             ->type_name("DIR");
     programs->excludes(dir);
     dir->excludes(programs);
@@ -164,11 +163,7 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
     cmd->add_option("--feedback", args.feedback,
                     "write a web page per program into DIR (hidden cases: verdict only), "
                     "and index.html for the class")
-        ->check(CLI::Validator(
-            [](const std::string& text) {
-                return text.empty() ? "a folder name cannot be empty" : "";
-            },
-            "", ""))
+        ->check(folder_named)
         ->type_name("DIR");
     cmd->footer(
         "Exit status: 0 every case of every program passes, 1 a case fails, a submission "
