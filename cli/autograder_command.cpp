@@ -8,6 +8,7 @@
 
 #include "cli/cli_io.h"
 #include "cli/zip_archive.h"
+#include "grading/grader.h"
 #include "grading/suite.h"
 #include "machine/image_file.h"
 #include "text/message.h"
@@ -136,7 +137,7 @@ int run_autograder(const AutograderArgs& args) {
     const auto text = read_text_input(args.suite);
     if (!text) return exit_failed;
     const std::string folder = folder_of(args.suite);
-    const Suite suite = parse_suite(*text, folder);
+    const Suite suite = read_suite(*text, folder);
     if (!suite.ok()) {
         for (const Diagnostic& d : suite.diagnostics) print_diagnostic(args.suite, d);
         std::cerr << escape_for_message(args.suite) << ": " << suite.diagnostics.size()

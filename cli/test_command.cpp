@@ -211,7 +211,7 @@ int run_test(const TestArgs& args) {
                                     "The autograder cannot read its suite; nothing was graded.");
         return exit_usage;
     }
-    const Suite suite = parse_suite(*text, folder_of(args.suite));
+    const Suite suite = read_suite(*text, folder_of(args.suite));
     if (!suite.ok()) {
         for (const Diagnostic& d : suite.diagnostics) print_diagnostic(args.suite, d);
         std::cerr << escape_for_message(args.suite) << ": " << suite.diagnostics.size()

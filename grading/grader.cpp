@@ -278,6 +278,78 @@ std::string drawn_inputs_text(const SuiteCase& c) {
     return text;
 }
 
+namespace {
+
+// A model that cannot be read, does not end a
+// case as its `until` asks or fails what a case expects is a mistake of the suite: one
+// message per line of the suite, however many generated cases it makes.
+void run_model(Suite& suite) {
+    const ModelProgram& m = suite.model;
+    const ProgramResult model = read_program(m.path);
+    if (!model.graded) {
+        suite.diagnostics.push_back(
+            {m.line, m.column,
+             "the model '" + escape_for_message(m.path) + "' " + model.failure +
+                 (model.reasons.empty() ? "" : " (" + model.reasons.front() + ")")});
+        return;
+    }
+    std::set<std::pair<int, int>> reported;
+    const auto report = [&](int line, int column, std::string message) {
+        if (reported.insert({line, column}).second)
+            suite.diagnostics.push_back({line, column, std::move(message)});
+    };
+    for (SuiteCase& c : suite.cases) {
+        Isa4 arch = case_start(c, model.rom);
+        RunLimits limits;
+        limits.max_steps = c.limit;
+        const RunOutcome outcome = run_machine(arch, limits);
+        const bool generated = c.generate_line != 0;
+        const int line = generated ? c.generate_line : c.line;
+        const int column = generated ? c.generate_column : 1;
+        std::string where = " in case " + in_quotes(c.name);
+        if (generated) where += " (" + drawn_inputs_text(c) + ")";
+        if (c.until_halt && outcome.reason != StopReason::halt) {
+            report(line, column,
+                   "the model did not halt within " + std::to_string(c.limit) + " steps" + where);
+            continue;
+        }
+        if (!c.until_halt && outcome.reason == StopReason::halt) {
+            report(line, column,
+                   "the model halted after " + std::to_string(outcome.steps) +
+                       " steps, before the step limit of " + std::to_string(c.limit) + where);
+            continue;
+        }
+        for (StateEntry e : c.compare) {
+            for (std::size_t k = 0; k < e.values.size(); ++k) {
+                const unsigned at = e.first + static_cast<unsigned>(k);
+                e.values[k] = e.target == StateEntry::pc    ? arch.pc
+                              : e.target == StateEntry::z   ? (arch.z ? 1 : 0)
+                              : e.target == StateEntry::reg ? arch.registers[at]
+                                                            : arch.ram[at];
+            }
+            c.expect.entries.push_back(std::move(e));
+        }
+        if (bounds_on_model(c)) {
+            for (StepBound& b : c.bounds)
+                if (b.model_factor != 0) b.steps = b.model_factor * outcome.steps;
+            std::vector<Diagnostic> found;
+            check_bounds(c, found);
+            for (const Diagnostic& d : found) report(d.line, d.column, d.message + where);
+        }
+        for (const Diagnostic& p : case_problems(c, arch, outcome.steps, false))
+            report(p.line, p.column,
+                   "the model fails case " + in_quotes(c.name) + ": " + p.message);
+    }
+}
+
+}  // namespace
+
+Suite read_suite(std::string_view text, const std::string& folder) {
+    Suite suite = parse_suite(text, folder);
+    if (suite.ok() && !suite.model.path.empty()) run_model(suite);
+    return suite;
+}
+
 ProgramResult grade_program(const Suite& suite, const std::string& path) {
     CheckedArray<bool, 256> placed{};
     ProgramResult program = read_program(path, &placed);

@@ -54,6 +54,11 @@ inline constexpr std::size_t max_problems = 10;
 
 ProgramResult grade_program(const Suite& suite, const std::string& path);
 
+// Parses a suite (`parse_suite`) and, when it reads without mistakes and names a model,
+// runs the model on every case: its end state gives the `compare` lines' values and its
+// steps the bounds on `model`; a model that fails a case is a mistake of the suite.
+Suite read_suite(std::string_view text, const std::string& folder);
+
 // Reads and assembles (or loads) a program as `grade_program` does, running nothing: sets
 // `graded`, `failure`, `reasons`, `warnings`, `rom`, `source` and `word_lines`; `placed`,
 // when given, marks the words the program places.

@@ -1,7 +1,5 @@
 #include "grading/suite.h"
 
-#include "grading/grader.h"
-
 #include <map>
 #include <optional>
 #include <random>
@@ -835,7 +833,7 @@ void SuiteParser::check_expectations() {
     for (const StateEntry& e : current().compare) check(e);
 }
 
-namespace {
+}  // namespace
 
 // A case's step bounds that no run can meet: against its step limit and `until`, and
 // against each other. Reports the first and stops.
@@ -889,7 +887,7 @@ bool bounds_on_model(const SuiteCase& c) {
     return false;
 }
 
-}  // namespace
+namespace {
 
 void SuiteParser::add_points(const SuiteCase& c, std::uint64_t count) {
     points_ += c.points * count;
@@ -992,69 +990,6 @@ void SuiteParser::finish() {
         suite_.diagnostics.push_back({1, 1, "the suite has no cases: add 'case NAME' lines"});
 }
 
-// Runs the model on every case: its end state gives the values of the `compare` lines and
-// its steps those of the bounds on `model`. A model that cannot be read, does not end a
-// case as its `until` asks or fails what a case expects is a mistake of the suite: one
-// message per line of the suite, however many generated cases it makes.
-void run_model(Suite& suite) {
-    const ModelProgram& m = suite.model;
-    const ProgramResult model = read_program(m.path);
-    if (!model.graded) {
-        suite.diagnostics.push_back(
-            {m.line, m.column,
-             "the model '" + escape_for_message(m.path) + "' " + model.failure +
-                 (model.reasons.empty() ? "" : " (" + model.reasons.front() + ")")});
-        return;
-    }
-    std::set<std::pair<int, int>> reported;
-    const auto report = [&](int line, int column, std::string message) {
-        if (reported.insert({line, column}).second)
-            suite.diagnostics.push_back({line, column, std::move(message)});
-    };
-    for (SuiteCase& c : suite.cases) {
-        Isa4 arch = case_start(c, model.rom);
-        RunLimits limits;
-        limits.max_steps = c.limit;
-        const RunOutcome outcome = run_machine(arch, limits);
-        const bool generated = c.generate_line != 0;
-        const int line = generated ? c.generate_line : c.line;
-        const int column = generated ? c.generate_column : 1;
-        std::string where = " in case " + in_quotes(c.name);
-        if (generated) where += " (" + drawn_inputs_text(c) + ")";
-        if (c.until_halt && outcome.reason != StopReason::halt) {
-            report(line, column,
-                   "the model did not halt within " + std::to_string(c.limit) + " steps" + where);
-            continue;
-        }
-        if (!c.until_halt && outcome.reason == StopReason::halt) {
-            report(line, column,
-                   "the model halted after " + std::to_string(outcome.steps) +
-                       " steps, before the step limit of " + std::to_string(c.limit) + where);
-            continue;
-        }
-        for (StateEntry e : c.compare) {
-            for (std::size_t k = 0; k < e.values.size(); ++k) {
-                const unsigned at = e.first + static_cast<unsigned>(k);
-                e.values[k] = e.target == StateEntry::pc    ? arch.pc
-                              : e.target == StateEntry::z   ? (arch.z ? 1 : 0)
-                              : e.target == StateEntry::reg ? arch.registers[at]
-                                                            : arch.ram[at];
-            }
-            c.expect.entries.push_back(std::move(e));
-        }
-        if (bounds_on_model(c)) {
-            for (StepBound& b : c.bounds)
-                if (b.model_factor != 0) b.steps = b.model_factor * outcome.steps;
-            std::vector<Diagnostic> found;
-            check_bounds(c, found);
-            for (const Diagnostic& d : found) report(d.line, d.column, d.message + where);
-        }
-        for (const Diagnostic& p : case_problems(c, arch, outcome.steps, false))
-            report(p.line, p.column,
-                   "the model fails case " + in_quotes(c.name) + ": " + p.message);
-    }
-}
-
 }  // namespace
 
 Suite parse_suite(std::string_view text, const std::string& folder) {
@@ -1063,6 +998,5 @@ Suite parse_suite(std::string_view text, const std::string& folder) {
     const auto lines = split_lines(text);
     for (std::size_t i = 0; i < lines.size(); ++i) parser.line(lines[i], static_cast<int>(i) + 1);
     parser.finish();
-    if (suite.ok() && !suite.model.path.empty()) run_model(suite);
     return suite;
 }

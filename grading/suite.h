@@ -171,8 +171,16 @@ struct Suite {
 };
 
 // `folder` is where the `ram` and `model` names are found ("" for the current directory).
-// A suite that names a model and reads without mistakes has run it on every case.
+// The values a model gives are not filled in here: `read_suite` (grading/grader.h) parses
+// and runs the model.
 Suite parse_suite(std::string_view text, const std::string& folder);
+
+// A case's step bounds that no run can meet, against its step limit, its `until` and each
+// other: the first such, added to `out`.
+void check_bounds(const SuiteCase& c, std::vector<Diagnostic>& out);
+
+// True when a bound of case `c` is taken from the model's steps.
+bool bounds_on_model(const SuiteCase& c);
 
 // The folder part of a path, "" when it has none: "ex/a.suite" -> "ex/".
 std::string folder_of(const std::string& path);

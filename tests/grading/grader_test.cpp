@@ -20,7 +20,7 @@ std::string first_error(const Suite& suite) {
 TEST(Suite, ReadsEverySettingOfACase) {
     ScratchDir scratch;
     write_file(scratch.path("in.ram"), counting_bytes(256, 0x40));
-    const Suite suite = parse_suite(
+    const Suite suite = read_suite(
         "LIMIT 300   # the default\n"
         "case first one ; a comment\n"
         "  set [0x01] = 9        # before the image, still wins over it\n"
@@ -94,13 +94,13 @@ TEST(Suite, MistakesNameTheirLineAndColumn) {
          "2:7: cannot load the RAM image 'missing.ram' (No such file or directory)"},
         {"case a\x1b[2J\n  expect r1 = 1\n", "1:6: a case name holds no control characters"},
     };
-    for (const auto& c : cases) EXPECT_EQ(first_error(parse_suite(c.text, "")), c.error) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(first_error(read_suite(c.text, "")), c.error) << c.text;
 }
 
 // Stored suites give their students the same cases for good: the draws are pinned here,
 // so a change of the generator shows as a failure rather than as other cases.
 TEST(Suite, GeneratedCasesDrawTheSameCellsForGood) {
-    const Suite suite = parse_suite(
+    const Suite suite = read_suite(
         "case r\n"
         "  generate 3 seed 7: [0x00..0x01] in 0..15, [0x10] in 200..202\n"
         "  set [0x20] = 9\n"
@@ -156,7 +156,7 @@ TEST(Grader, EachRunEarnsItsVerdict) {
          "halted after 25 steps, before the step limit of 30"},
     };
     for (const auto& c : cases) {
-        const Suite suite = parse_suite(std::string("case c\n") + c.body, "");
+        const Suite suite = read_suite(std::string("case c\n") + c.body, "");
         ASSERT_TRUE(suite.ok()) << first_error(suite);
         const ProgramResult result = grade_program(suite, scratch.path("count.s"));
         ASSERT_TRUE(result.graded);
@@ -170,7 +170,7 @@ TEST(Grader, EachRunEarnsItsVerdict) {
 
 TEST(Grader, ProgramsThatCannotRunFailEveryCase) {
     ScratchDir scratch;
-    const Suite suite = parse_suite("case a\nexpect r1 = 0\ncase b\nexpect r1 = 0\n", "");
+    const Suite suite = read_suite("case a\nexpect r1 = 0\ncase b\nexpect r1 = 0\n", "");
     ASSERT_TRUE(suite.ok());
     std::ofstream(scratch.path("bad.s")) << "ADDI r1, r0, 300\nBOGUS\n";
     std::filesystem::create_directory(scratch.path("dir.s"));
@@ -201,7 +201,7 @@ TEST(Grader, RomImagesAreToldFromSourcesByTheirBytes) {
     ScratchDir scratch;
     // ADDI r1, r0, 5 then a halt: the words 1 10 05 and 2 00 01 after ADDI r0, r0, 0.
     write_file(scratch.path("p.img"), {0x01, 0x10, 0x05, 0x01, 0x00, 0x00, 0x02, 0x00, 0x02});
-    const Suite suite = parse_suite("case a\nexpect r1 = 5\nexpect pc = 2\n", "");
+    const Suite suite = read_suite("case a\nexpect r1 = 5\nexpect pc = 2\n", "");
     const ProgramResult result = grade_program(suite, scratch.path("p.img"));
     ASSERT_TRUE(result.graded) << result.reasons[0];
     EXPECT_EQ(result.cases[0].verdict, Verdict::pass);
