@@ -438,17 +438,17 @@ FileReading reading_of(ImageFormat format) {
 
 FileReading classify_file(std::string_view bytes, MemoryKind kind) {
     if (has_nul(bytes)) return FileReading::raw;
-    switch (detect_format(bytes)) {
-        case ImageFormat::ihex: return FileReading::ihex;
-        case ImageFormat::logisim: return FileReading::logisim;
-        default: break;
-    }
     // Text has lines: a raw image's bytes may all be printable, but then seldom break
-    // into lines as well.
+    // into lines as well. This comes before the first line is looked at, as a raw image's
+    // cells may start with ':' or spell "v2.0 raw".
     if (bytes.size() == raw_size(kind) &&
         (!is_utf8_text(bytes) || bytes.find_first_of("\r\n") == std::string_view::npos))
         return FileReading::raw;
-    return FileReading::text;
+    switch (detect_format(bytes)) {
+        case ImageFormat::ihex: return FileReading::ihex;
+        case ImageFormat::logisim: return FileReading::logisim;
+        default: return FileReading::text;
+    }
 }
 
 std::string reading_note(FileReading reading, std::string_view bytes) {

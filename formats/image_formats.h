@@ -12,10 +12,10 @@
 // shares (`classify_file`), in this order:
 //
 //   1. a file that holds a NUL byte is a raw image (no text holds one);
-//   2. a first line "v2.0 raw" (after a UTF-8 byte order mark) is logisim;
-//   3. a first line that is not blank starting with ':' is ihex;
-//   4. a file of exactly the raw image's size (768 bytes ROM, 256 RAM) that is not UTF-8
-//      text, or holds no line end, is a raw image;
+//   2. a file of exactly the raw image's size (768 bytes ROM, 256 RAM) that is not UTF-8
+//      text, or holds no line end, is a raw image, whatever its first bytes spell;
+//   3. a first line "v2.0 raw" (after a UTF-8 byte order mark) is logisim;
+//   4. a first line that is not blank starting with ':' is ihex;
 //   5. anything else is text: a source where a program is read (isa4 test and trace),
 //      and refused, with its first line, where an image is.
 //

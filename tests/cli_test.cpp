@@ -485,6 +485,9 @@ TEST_F(Isa4Command, ImagesAreReadByContentOrByTheFormatGiven) {
     std::string colon_ram(256, '\0'), header_ram(256, '\0');
     colon_ram.replace(0, 11, ":00000001FF");
     header_ram.replace(0, 9, "v2.0 raw\n");
+    // No NUL byte to tell it raw: a line end, and bytes that are no UTF-8.
+    std::string colon_lines_ram(256, '\xC5');
+    colon_lines_ram.replace(0, 6, ":0300\n");
     const std::string printable_ram(256, 'A');
     std::string lines_ram = printable_ram;
     lines_ram[100] = '\n';
@@ -498,6 +501,7 @@ TEST_F(Isa4Command, ImagesAreReadByContentOrByTheFormatGiven) {
         {"ihex after a byte order mark", "\xEF\xBB\xBF" + record, "", rom},
         {"raw RAM spelling an end record", colon_ram, " --ram", colon_ram},
         {"raw RAM spelling the Logisim header", header_ram, " --ram", header_ram},
+        {"raw RAM of lines starting with ':'", colon_lines_ram, " --ram", colon_lines_ram},
         {"printable RAM on one line", printable_ram, " --ram", printable_ram},
         {"printable RAM in lines read as raw", lines_ram, " --ram --from raw", lines_ram},
         {"RAM-sized ROM read as raw", std::string(256, '\0'), " --from raw",
