@@ -516,6 +516,11 @@ bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content
         }
     }
     if (!ok) fault.message += "; " + note;
+    // A raw image's cells may spell a text image's first line: say how to read it so.
+    if (!ok && !forced && reading != FileReading::raw && bytes.size() == raw_size(kind))
+        fault.message +=
+            " (it has a raw image's size: --from raw, or --ram-from raw for run's RAM, "
+            "reads it as one)";
     return ok;
 }
 

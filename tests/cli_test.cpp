@@ -444,6 +444,10 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"ImageAssembledAsSource", "true", "asm p.rom -o x.rom", 1,
                     "p.rom: error: an image, not a source (read as a raw image, as it holds a NUL "
                     "byte)"},
+        HostileCase{"RamInLinesSpellingIntelHex", "printf ':0300%0250d\\n' 0 > c.ram",
+                    "convert c.ram -o x.ram --to raw --ram", 1,
+                    "read as Intel HEX, as its first line starts with ':' (it has a raw "
+                    "image's size: --from raw"},
         HostileCase{"PrintableRamWithoutFrom", "printf '%0255d\\n' 0 > t.ram",
                     "run p.rom --ram t.ram", 1,
                     "--ram-from raw for run's RAM) to read it as a raw image"},
