@@ -84,17 +84,11 @@ void check_reports(const Suite& suite, std::string_view text) {
     failed.failure = "does not assemble";
     failed.reasons.push_back(std::string(text.substr(0, 100)));
     failed.cases.resize(suite.cases.size());
-    // Each report as isa4 test puts it together: head, the programs' bodies, middle,
-    // their notes.
     const GradedBatch batch{suite, std::string(text.substr(0, 32)), {program.path, failed.path}};
-    const std::vector<ProgramSummary> all = {summary_of(program), summary_of(failed)};
+    const std::vector<ProgramResult> programs = {program, failed};
     for (const ReportFormat* format :
-         {&table_format(), &tap_format(), &junit_format(), &csv_format(), &markdown_format()}) {
-        const ReportParts first = format->program(batch, 0, program);
-        const ReportParts second = format->program(batch, 1, failed);
-        require(shows_no_raw_bytes(format->head(batch, all) + first.body + second.body +
-                                   format->middle(batch, all) + first.notes + second.notes));
-    }
+         {&table_format(), &tap_format(), &junit_format(), &csv_format(), &markdown_format()})
+        require(shows_no_raw_bytes(whole_report(*format, batch, programs)));
     require(shows_no_raw_bytes(gradescope_report(batch, program, 0.5)));
 }
 
