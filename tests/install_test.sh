@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs a build, stripped, into a scratch directory, with DESTDIR and a prefix of its
 # own, and checks the install as the tools that read it do: the desktop entry and the
-# metainfo validate, both manual pages render without warnings, the menu starts the
+# metainfo validate, every manual page renders without warnings, the menu starts the
 # workbench in the home directory, and the installed isa4 runs every installed example to
 # its expectations. Then scripts/uninstall.sh empties the stage again.
 #
@@ -17,7 +17,9 @@ DESTDIR=$scratch/stage cmake --install "$build" --prefix /opt/kelvane --strip >"
 root=$scratch/stage/opt/kelvane
 examples=$root/share/kelvane/examples
 
-for file in bin/kelvane bin/isa4 share/man/man1/kelvane.1 share/man/man1/isa4.1 \
+pages=(man1/kelvane.1 man1/isa4.1 man5/isa4-asm.5 man5/isa4-files.5 man5/isa4-suite.5
+    man7/isa4.7)
+for file in bin/kelvane bin/isa4 "${pages[@]/#/share/man/}" \
     share/applications/$id.desktop share/icons/hicolor/scalable/apps/$id.svg \
     share/metainfo/$id.metainfo.xml; do
     [ -f "$root/$file" ] || fail "$file is not installed"
@@ -36,14 +38,22 @@ for net in --no-net ""; do
 done
 xmllint --noout "$root/share/icons/hicolor/scalable/apps/$id.svg" || fail "the icon is not XML"
 
+for page in "${pages[@]}"; do
+    name=$(basename "$page")
+    man --warnings -l "$root/share/man/$page" >"$scratch/$name.txt" 2>"$scratch/$name.err"
+    [ -s "$scratch/$name.err" ] && { cat "$scratch/$name.err" >&2; fail "$name has warnings"; }
+    # Every page it refers to (.BR name (N) in the source) is installed too.
+    for seen in $(sed -n 's/^\.BR \([a-z0-9\\-]*\) (\([0-9]\)).*/\1.\2/p' "$root/share/man/$page" |
+        sed 's/\\-/-/g' | sort -u); do
+        [ -f "$root/share/man/man${seen##*.}/$seen" ] || fail "$name refers to $seen, which is not installed"
+    done
+done
 for page in kelvane isa4; do
-    man --warnings -l "$root/share/man/man1/$page.1" >"$scratch/$page.txt" 2>"$scratch/$page.err"
-    [ -s "$scratch/$page.err" ] && { cat "$scratch/$page.err" >&2; fail "$page(1) has warnings"; }
-    grep -q "EXIT STATUS" "$scratch/$page.txt" || fail "$page(1) has no EXIT STATUS"
+    grep -q "EXIT STATUS" "$scratch/$page.1.txt" || fail "$page(1) has no EXIT STATUS"
 done
 # Every subcommand that isa4 --help names has its own part of the page.
 for sub in $("$root/bin/isa4" --help | sed -n '/^Subcommands:/,$p' | awk '/^  [a-z]/ { print $1 }'); do
-    grep -q "^ *isa4 $sub:" "$scratch/isa4.txt" || fail "isa4(1) does not describe '$sub'"
+    grep -q "^ *isa4 $sub:" "$scratch/isa4.1.txt" || fail "isa4(1) does not describe '$sub'"
 done
 
 # The menu's command line, with a stand-in kelvane that says where it was started.

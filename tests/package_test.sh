@@ -35,6 +35,8 @@ workbench_files=(usr/bin/kelvane usr/share/man/man1/kelvane.1
     usr/share/metainfo/org.kelvane.Kelvane.metainfo.xml)
 # The manual page is made where help2man is installed, as the test command installs it.
 command -v help2man >/dev/null && isa4_files+=(usr/share/man/man1/isa4.1)
+isa4_files+=(usr/share/man/man5/isa4-asm.5 usr/share/man/man5/isa4-files.5
+    usr/share/man/man5/isa4-suite.5 usr/share/man/man7/isa4.7)
 
 case $name in
 kelvane)

@@ -1,12 +1,13 @@
 #!/usr/bin/python3
-"""Runs the README's command blocks as written and compares what they print with what the
-README shows, so that the README cannot drift.
+"""Runs a document's command blocks as written and compares what they print with what the
+document shows, so that the README and the guides cannot drift.
 
-    tests/readme_commands.py README.md BUILD_DIR
+    tests/readme_commands.py DOCUMENT BUILD_DIR [--max-lines N]
 
-The blocks run in the order they appear, all in one scratch copy of the source tree
-(without .git and the build folders) that holds `build`, a link to BUILD_DIR; BUILD_DIR
-comes first on PATH.
+The blocks run in the order they appear, all in one scratch copy of the source tree (the
+nearest folder above DOCUMENT that holds CMakeLists.txt, without .git and the build
+folders) that holds `build`, a link to BUILD_DIR; BUILD_DIR comes first on PATH. Every
+command runs from the copy's top folder, wherever the document lives.
 
 - ```sh: the block runs whole under `bash -e`; every line must succeed. What it prints is
   not compared.
@@ -20,6 +21,9 @@ comes first on PATH.
   in the scratch copy, for the commands after it to read.
 
 Other blocks (```, ```yaml, ...) and commands inside the prose are not run.
+
+Every relative link of the document ([text](path) and ![text](path)) must name a file
+or folder of the tree, and with --max-lines the document may be at most N lines long.
 """
 import os
 import re
@@ -30,6 +34,7 @@ import tempfile
 
 MARKER = re.compile(r"^<!--\s*readme-commands:\s*(skip|file)\b[\s,:]*(.*?)\s*-->$")
 FENCE = re.compile(r"^```\s*([\w-]*)\s*$")
+LINK = re.compile(r"!?\[[^\]]*\]\(([^)\s]+)\)")
 TIMEOUT = 300
 
 
@@ -87,6 +92,35 @@ def matches(expected, actual):
     return reachable[-1]
 
 
+def broken_links(text, folder):
+    """(line number, target) of every relative link whose file is missing."""
+    missing = []
+    in_block = False
+    for number, line in enumerate(text.splitlines(), 1):
+        if FENCE.match(line.strip()) or line.strip() == "```":
+            in_block = not in_block
+            continue
+        if in_block:
+            continue
+        for target in LINK.findall(line):
+            if re.match(r"^[a-z][a-z0-9+.-]*:", target) or target.startswith("#"):
+                continue
+            path = target.split("#", 1)[0]
+            if path and not os.path.exists(os.path.join(folder, path)):
+                missing.append((number, target))
+    return missing
+
+
+def source_root(document):
+    folder = os.path.dirname(document)
+    while not os.path.exists(os.path.join(folder, "CMakeLists.txt")):
+        parent = os.path.dirname(folder)
+        if parent == folder:
+            sys.exit(f"{document}: no CMakeLists.txt in any folder above it")
+        folder = parent
+    return folder
+
+
 def copy_tree(source, scratch):
     def ignored(folder, names):
         if os.path.abspath(folder) != source:
@@ -103,18 +137,33 @@ def run(command, cwd, env, shell_flags):
 
 
 def main():
-    readme, build = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    source = os.path.dirname(readme)
-    with open(readme, encoding="utf-8") as f:
-        found = blocks(f.read())
+    arguments = sys.argv[1:]
+    max_lines = None
+    if "--max-lines" in arguments:
+        at = arguments.index("--max-lines")
+        max_lines = int(arguments[at + 1])
+        del arguments[at:at + 2]
+    document, build = os.path.abspath(arguments[0]), os.path.abspath(arguments[1])
+    source = source_root(document)
+    name = os.path.relpath(document, source)
+    with open(document, encoding="utf-8") as f:
+        text = f.read()
+    found = blocks(text)
 
     ran = failed = 0
+    length = len(text.splitlines())
+    if max_lines is not None and length > max_lines:
+        failed += 1
+        print(f"{name}: {length} lines, more than the {max_lines} it may have")
+    for line, target in broken_links(text, os.path.dirname(document)):
+        failed += 1
+        print(f"{name}:{line}: the link '{target}' names no file")
     with tempfile.TemporaryDirectory(prefix="readme-") as scratch:
         copy_tree(source, scratch)
         os.symlink(build, os.path.join(scratch, "build"))
         env = dict(os.environ, PATH=build + os.pathsep + os.environ.get("PATH", ""))
         for line, language, kind, argument, body in found:
-            where = f"README.md:{line}"
+            where = f"{name}:{line}"
             if kind == "file":
                 with open(os.path.join(scratch, argument), "w", encoding="utf-8") as f:
                     f.write("\n".join(body) + "\n")
@@ -148,10 +197,10 @@ def main():
                 failed += 1
                 print(f"{where}: $ {command}\n  printed (status {result.returncode}):")
                 print("\n".join("    " + l for l in actual))
-                print("  where the README shows:")
+                print(f"  where {name} shows:")
                 print("\n".join("    " + l for l in expected))
     if ran == 0:
-        print("no command block found in the README: has its format changed?")
+        print(f"no command block found in {name}: has its format changed?")
         return 1
     return 1 if failed else 0
 
