@@ -23,7 +23,7 @@ command runs from the copy's top folder, wherever the document lives.
 Other blocks (```, ```yaml, ...) and commands inside the prose are not run.
 
 Every relative link of the document ([text](path) and ![text](path)) must name a file
-or folder of the tree, and with --max-lines the document may be at most N lines long.
+or folder of the tree, and its #anchor, in a Markdown file, one of that file's headings; with --max-lines the document may be at most N lines long.
 """
 import os
 import re
@@ -92,22 +92,51 @@ def matches(expected, actual):
     return reachable[-1]
 
 
-def broken_links(text, folder):
-    """(line number, target) of every relative link whose file is missing."""
-    missing = []
+def prose(text):
+    """(line number, line) of every line outside the fenced blocks."""
     in_block = False
     for number, line in enumerate(text.splitlines(), 1):
         if FENCE.match(line.strip()) or line.strip() == "```":
             in_block = not in_block
+        elif not in_block:
+            yield number, line
+
+
+def anchors(text):
+    """The anchors GitHub gives the headings of a Markdown text."""
+    found = set()
+    for _, line in prose(text):
+        heading = re.match(r"^#{1,6}\s+(.*?)\s*#*\s*$", line)
+        if not heading:
             continue
-        if in_block:
-            continue
+        slug = re.sub(r"[^\w\- ]", "", heading.group(1).lower()).replace(" ", "-")
+        anchor, k = slug, 0
+        while anchor in found:
+            k += 1
+            anchor = f"{slug}-{k}"
+        found.add(anchor)
+    return found
+
+
+def broken_links(text, folder):
+    """(line number, target) of every relative link whose file or heading is missing."""
+    missing = []
+    for number, line in prose(text):
         for target in LINK.findall(line):
-            if re.match(r"^[a-z][a-z0-9+.-]*:", target) or target.startswith("#"):
+            if re.match(r"^[a-z][a-z0-9+.-]*:", target):
                 continue
-            path = target.split("#", 1)[0]
-            if path and not os.path.exists(os.path.join(folder, path)):
+            path, _, anchor = target.partition("#")
+            file = os.path.join(folder, path) if path else None
+            if file and not os.path.exists(file):
                 missing.append((number, target))
+            elif anchor and (file is None or file.endswith(".md")):
+                if file is None:
+                    headings = anchors(text)
+                else:
+                    with open(file, encoding="utf-8") as f:
+                        headings = anchors(f.read())
+                if anchor not in headings:
+                    missing.append((number, target))
     return missing
 
 
@@ -157,7 +186,7 @@ def main():
         print(f"{name}: {length} lines, more than the {max_lines} it may have")
     for line, target in broken_links(text, os.path.dirname(document)):
         failed += 1
-        print(f"{name}:{line}: the link '{target}' names no file")
+        print(f"{name}:{line}: the link '{target}' names no file or heading")
     with tempfile.TemporaryDirectory(prefix="readme-") as scratch:
         copy_tree(source, scratch)
         os.symlink(build, os.path.join(scratch, "build"))

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Checks tests/readme_commands.py on small documents of a scratch tree: a guide in a
-folder below the top runs its commands from the top, a missing link or a document over
+folder below the top runs its commands from the top, a missing link or heading or a document over
 its line budget fails, and a printed line that differs fails.
 
     tests/readme_commands_test.py
@@ -14,7 +14,7 @@ SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "readme_comman
 
 GUIDE = """# A guide
 
-See [the top](../CMakeLists.txt) and [a part](#a-part).
+See [the top](../CMakeLists.txt) and [this guide](#a-guide).
 
 ```console
 $ ls CMakeLists.txt
@@ -26,7 +26,10 @@ CMakeLists.txt
 CASES = [
     ("runs from the top folder", GUIDE, [], 0, "docs/guide.md:5: $ ls CMakeLists.txt"),
     ("a missing link", GUIDE + "\nAnd [gone](gone.md).\n", [], 1,
-     "docs/guide.md:10: the link 'gone.md' names no file"),
+     "docs/guide.md:10: the link 'gone.md' names no file or heading"),
+    ("a missing heading", GUIDE + "\nAnd [gone](#a-part).\n", [], 1,
+     "docs/guide.md:10: the link '#a-part' names no file or heading"),
+    ("a heading of another document", GUIDE + "\nAnd [it](guide.md#a-guide).\n", [], 0, ""),
     ("a link inside a block is no link", GUIDE + "\n```\n[x](gone.md)\n```\n", [], 0, ""),
     ("over its line budget", GUIDE, ["--max-lines", "5"], 1,
      "docs/guide.md: 8 lines, more than the 5 it may have"),
