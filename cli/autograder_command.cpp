@@ -280,8 +280,8 @@ int run_autograder(const AutograderArgs& args) {
         bool image;
     };
     std::vector<Taken> files;
-    for (const std::string& path : suite.ram_images)
-        files.push_back({path, "the RAM image ", true});
+    for (const SuiteFile& image : suite.ram_images)
+        files.push_back({image.path, "the RAM image ", true});
     if (!suite.model.path.empty()) files.push_back({suite.model.path, "the model ", false});
     std::size_t images = 0;
     for (const auto& [path, what, image] : files) {

@@ -17,6 +17,7 @@
 #include "grading/grader.h"
 #include "grading/reports.h"
 #include "grading/suite.h"
+#include "grading/suite_keywords.h"
 #include "machine/image_file.h"
 #include "text/source_text.h"
 
@@ -180,10 +181,10 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
                     "and index.html for the class")
         ->check(folder_named)
         ->type_name("DIR");
-    cmd->footer(
-        "Exit status: 0 every case of every program passes, 1 a case fails, a submission "
-        "folder holds no program or several, or a report cannot be written, 2 bad usage or a "
-        "mistake in the suite.");
+    cmd->footer(suite_keywords_help() +
+                "\nExit status: 0 every case of every program passes, 1 a case fails, a "
+                "submission folder holds no program or several, or a report cannot be written, 2 "
+                "bad usage or a mistake in the suite.");
     return cmd;
 }
 
@@ -238,7 +239,7 @@ int run_test(const TestArgs& args) {
         save_failure(args, "The autograder's suite has a mistake; nothing was graded.");
         return exit_usage;
     }
-    inputs.insert(inputs.end(), suite.ram_images.begin(), suite.ram_images.end());
+    for (const SuiteFile& image : suite.ram_images) inputs.push_back(image.path);
     if (!suite.model.path.empty()) inputs.push_back(suite.model.path);
 
     if (!args.submission_dir.empty()) {

@@ -284,7 +284,7 @@ namespace {
 // case as its `until` asks or fails what a case expects is a mistake of the suite: one
 // message per line of the suite, however many generated cases it makes.
 void run_model(Suite& suite) {
-    const ModelProgram& m = suite.model;
+    const SuiteFile& m = suite.model;
     const ProgramResult model = read_program(m.path);
     if (!model.graded) {
         suite.diagnostics.push_back(
@@ -345,7 +345,8 @@ void run_model(Suite& suite) {
 }  // namespace
 
 Suite read_suite(std::string_view text, const std::string& folder) {
-    Suite suite = parse_suite(text, folder);
+    Suite suite = parse_suite(text);
+    resolve_suite_files(suite, folder);
     if (suite.ok() && !suite.model.path.empty()) run_model(suite);
     return suite;
 }
