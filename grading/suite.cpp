@@ -29,6 +29,15 @@ const char* visibility_name(Visibility v) {
     return "hidden";
 }
 
+const char* feedback_name(Feedback f) {
+    switch (f) {
+        case Feedback::full: return "full";
+        case Feedback::brief: return "brief";
+        case Feedback::score: return "score";
+    }
+    return "score";
+}
+
 std::uint64_t Suite::total_points() const {
     std::uint64_t total = 0;
     for (const SuiteCase& c : cases) total += c.points;

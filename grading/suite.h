@@ -18,6 +18,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -80,6 +81,34 @@ struct CellRange {
     int column = 0;
 };
 
+// How a case's RAM starts under the cells it sets or draws: zeros, or (`ram random`) every
+// other cell drawn from `seed` and the case's name. A case with a `ram` image starts as
+// the image says.
+struct RamStart {
+    bool random = false;
+    std::uint64_t seed = 1;
+    int line = 0;  // of the `ram random` line, 0 when none was given
+    int column = 0;
+};
+
+// What a run may not do at all, not even for a step: `never writes [first..last]`,
+// `never writes rN` (first = last = N) or `never reads [first..last]`.
+struct NeverRule {
+    enum Kind { write_cells, write_register, read_cells } kind = write_cells;
+    unsigned first = 0;
+    unsigned last = 0;
+    int line = 0;
+    int column = 0;
+};
+
+// How much a failed case tells: everything (`full`, the default); which visible cases
+// failed and their hints, no expected value, input or trace (`brief`); the points only
+// (`score`).
+enum class Feedback { full, brief, score };
+
+// "full", "brief", "score".
+const char* feedback_name(Feedback f);
+
 // Cells a `generate` line draws for each of its cases, from lo..hi.
 struct DrawnCells {
     unsigned first = 0;
@@ -110,6 +139,10 @@ struct SuiteCase {
     StateFile expect;                        // the expectation entries
     std::vector<StepBound> bounds;
     std::vector<CellRange> unchanged;  // the file's ranges, then the case's
+    RamStart ram_start;
+    std::bitset<256> random_cells;  // the cells `ram random` drew
+    std::vector<NeverRule> never;   // the file's rules, then the case's
+    Feedback feedback = Feedback::full;
     std::uint64_t limit = default_step_limit;
     unsigned points = 1;
     Visibility visibility = Visibility::visible;

@@ -226,15 +226,97 @@ void SuiteParser::model(KeywordLine& l) {
 
 // `ram FILE`: loaded once the whole suite is read (`read_suite`), under the case's `set`
 // lines and drawn cells, wherever they stand.
+// `ram FILE` in a case, or `ram random [seed N]` in the file or a case (a RAM image named
+// "random" is `ram ./random`).
 void SuiteParser::ram(KeywordLine& l) {
-    const int column = (l.scan.skip_spaces(), l.scan.column());
-    const std::string name(rest_of_line(l.text, l.scan));
+    LineScanner& scan = l.scan;
+    const int column = (scan.skip_spaces(), scan.column());
+    LineScanner look = scan;
+    if (lower(look.identifier()) == "random") {
+        look.skip_spaces();
+        if (look.at_end() || lower(LineScanner(look).identifier()) == "seed") {
+            scan = look;
+            RamStart& start = in_case_ ? case_ram_start_ : file_ram_start_;
+            start.random = true;
+            start.line = scan.line();
+            start.column = l.column;
+            if (scan.at_end()) return;
+            scan.identifier();
+            const auto n = read_count(scan, 0, 0xFFFFFFFF, suite_.diagnostics);
+            if (n) start.seed = *n;
+            return;
+        }
+    }
+    const std::string name(rest_of_line(l.text, scan));
     if (name.empty()) {
-        error(l.scan, column, "expected the name of a RAM image after 'ram'");
+        error(scan, column, "expected 'ram FILE' or 'ram random [seed N]'");
+        return;
+    }
+    if (!in_case_) {
+        error(scan, l.column,
+              "'ram FILE' belongs to a case: start one with 'case NAME' first (before the "
+              "first case, only 'ram random' may stand)");
         return;
     }
     current().ram_image = static_cast<int>(suite_.ram_images.size());
-    suite_.ram_images.push_back({name, "", l.scan.line(), column});
+    suite_.ram_images.push_back({name, "", scan.line(), column});
+}
+
+// `never writes [first..last]`, `never writes rN`, `never reads [first..last]`.
+void SuiteParser::never(KeywordLine& l) {
+    LineScanner& scan = l.scan;
+    scan.skip_spaces();
+    NeverRule rule;
+    rule.line = scan.line();
+    rule.column = l.column;
+    const int what_column = scan.column();
+    const std::string what = lower(scan.identifier());
+    const char* const usage =
+        "expected 'never writes [first..last]', 'never writes rN' or 'never reads "
+        "[first..last]'";
+    if (what != "writes" && what != "reads") {
+        error(scan, what_column, usage);
+        return;
+    }
+    scan.skip_spaces();
+    const int at = scan.column();
+    if (scan.accept('[')) {
+        rule.kind = what == "writes" ? NeverRule::write_cells : NeverRule::read_cells;
+        if (!read_cell_span(scan, rule.first, rule.last, suite_.diagnostics)) return;
+    } else {
+        const std::string reg = lower(scan.identifier());
+        const std::optional<unsigned> index = register_number(reg);
+        if (what != "writes" || !index) {
+            error(scan, at, what == "writes" ? usage : "expected 'never reads [first..last]'");
+            return;
+        }
+        rule.kind = NeverRule::write_register;
+        rule.first = rule.last = *index;
+    }
+    (in_case_ ? current().never : file_never_).push_back(rule);
+}
+
+// `feedback full | brief | score`, for every case or this one.
+void SuiteParser::feedback(KeywordLine& l) {
+    LineScanner& scan = l.scan;
+    scan.skip_spaces();
+    const int column = scan.column();
+    const std::string what = lower(scan.identifier());
+    Feedback level;
+    if (what == "full") {
+        level = Feedback::full;
+    } else if (what == "brief") {
+        level = Feedback::brief;
+    } else if (what == "score") {
+        level = Feedback::score;
+    } else {
+        error(scan, column, "expected 'feedback full', 'feedback brief' or 'feedback score'");
+        return;
+    }
+    if (in_case_)
+        case_feedback_ = level;
+    else
+        file_feedback_ = level;
 }
 
 void SuiteParser::expect(KeywordLine& l) {

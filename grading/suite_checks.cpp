@@ -95,7 +95,8 @@ void SuiteParser::check_expectations() {
 }
 
 void SuiteParser::checks_something(const SuiteCase& c) {
-    if (c.expect.entries.empty() && c.compare.empty() && c.bounds.empty() && c.unchanged.empty())
+    if (c.expect.entries.empty() && c.compare.empty() && c.bounds.empty() && c.unchanged.empty() &&
+        c.never.empty())
         suite_.diagnostics.push_back(
             {c.line, 1,
              "case " + in_quotes(c.name) +
@@ -144,6 +145,9 @@ void SuiteParser::close_case() {
     SuiteCase& c = current();
     c.limit = case_limit_.value_or(default_limit_);
     c.unchanged.insert(c.unchanged.begin(), file_unchanged_.begin(), file_unchanged_.end());
+    c.never.insert(c.never.begin(), file_never_.begin(), file_never_.end());
+    c.feedback = case_feedback_.value_or(file_feedback_);
+    c.ram_start = case_ram_start_.line != 0 ? case_ram_start_ : file_ram_start_;
     checks_something(c);
     if (!bounds_on_model(c)) check_bounds(c, suite_.diagnostics);
     check_unchanged_expected(c);
@@ -159,6 +163,8 @@ void SuiteParser::close_case() {
     case_limit_.reset();
     cells_ = StateFile{};
     case_start_ = RegisterStart{};
+    case_ram_start_ = RamStart{};
+    case_feedback_.reset();
     case_set_.clear();
     case_said_.clear();
     generate_.reset();

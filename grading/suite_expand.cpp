@@ -1,5 +1,5 @@
-// Cases made rather than written: the cases of a `generate` line and the registers of a
-// random start, every value drawn from a seed and the case's name, the same on every run.
+// Cases made rather than written: the cases of a `generate` line and the registers and
+// RAM of a random start, every value drawn from a seed and the case's name, the same on every run.
 #include <random>
 
 #include "grading/suite_parser.h"
@@ -44,6 +44,17 @@ void SuiteParser::draw_start_state(SuiteCase& c) {
     }
     for (unsigned r = 1; r < 16; ++r)
         if (drawn[r]) c.random_registers.push_back(r);
+    // RAM from a stream of its own, so that the cells do not repeat the registers' values
+    // when both are random with one seed.
+    if (c.ram_start.random && c.ram_image < 0) {
+        std::mt19937 draw = seeded_draw("ram " + c.name, c.ram_start.seed);
+        for (unsigned a = 0; a < 256; ++a) {
+            const std::uint8_t value = static_cast<std::uint8_t>(draw() & 0xFF);
+            if (c.ram_set[a]) continue;
+            c.ram[a] = value;
+            c.random_cells[a] = true;
+        }
+    }
 }
 
 // The cases of a `generate` line: the case as written, once per draw, named "NAME 1" ..

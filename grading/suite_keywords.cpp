@@ -33,8 +33,15 @@ const std::vector<SuiteKeyword>& suite_keywords() {
          "forbid MOVE MM, ADD: instructions the program may not hold"},
         {"model", S::file, "'model'", &P::model,
          "model FILE: the teacher's solution, which must pass every case"},
-        {"ram", S::case_only, "'ram'", &P::ram,
-         "ram FILE: a RAM image, under the cells the case sets or draws"},
+        {"ram", S::both, "'ram'", &P::ram,
+         "ram FILE | random [seed N]: a RAM image (in a case), or every cell the case does not "
+         "set drawn from the seed and the case's name"},
+        {"never", S::both, nullptr, &P::never,
+         "never writes [first..last] | rN, never reads [first..last]: what a run may not do "
+         "at all, even for a step"},
+        {"feedback", S::both, "'feedback'", &P::feedback,
+         "feedback full | brief | score: how much a failed case tells (brief: which cases "
+         "failed and their hints; score: the points only)"},
         {"expect", S::case_only, nullptr, &P::expect,
          "expect r2 = 0, expect [0x02] = 42: the end state, as in --expect files"},
         {"compare", S::case_only, nullptr, &P::compare,

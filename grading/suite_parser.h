@@ -59,6 +59,8 @@ public:
     void visibility(KeywordLine& l);
     void until(KeywordLine& l);
     void generate(KeywordLine& l);
+    void never(KeywordLine& l);
+    void feedback(KeywordLine& l);
 
 private:
     void error(const LineScanner& scan, int column, std::string message) {
@@ -86,6 +88,10 @@ private:
     std::optional<std::uint64_t> case_limit_;
     StateFile cells_;  // the current case's `set` lines of RAM cells
     RegisterStart file_start_, case_start_;
+    RamStart file_ram_start_, case_ram_start_;
+    std::vector<NeverRule> file_never_;
+    Feedback file_feedback_ = Feedback::full;
+    std::optional<Feedback> case_feedback_;
     // `set` lines of registers, z and pc: the file's, then the current case's over them.
     std::vector<StateEntry> file_set_, case_set_;
     std::vector<CellRange> file_unchanged_;
