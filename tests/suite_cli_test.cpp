@@ -381,6 +381,17 @@ TEST_F(SuiteCommand, SuitesThatCanNeverPassOrSayAThingTwiceAreRefused) {
         "mm.s");
 }
 
+// The feedback page's trace starts as the grader started the case, its registers too, so
+// that it ends where the case ended and shows what the end should have been.
+TEST_F(SuiteCommand, FeedbackTracesStartAsTheCaseStarted) {
+    write("adds.s", adds_one);
+    write("t.suite", "case a\n  set r2 = 0x41\n  set [0x03] = 9\n  expect [0x01] = 0\n");
+    EXPECT_EQ(isa4("test t.suite adds.s --feedback fb").status, 1);
+    const std::string page = read("fb/adds.s.html");
+    EXPECT_NE(page.find("\"start\":{\"pc\":255,\"z\":0,\"r\":[0,0,65,0,"), std::string::npos);
+    EXPECT_NE(page.find("\"expected\":[{\"what\":\"[01]\""), std::string::npos);
+}
+
 // A small class for [02] = [00] + [01]: one honest program and four that pass the plain
 // suite by luck, each caught by one of the stricter lines.
 const char* const sum_honest =
