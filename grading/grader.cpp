@@ -1,5 +1,6 @@
 #include "grading/grader.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <set>
@@ -290,11 +291,13 @@ void add_start_lines(const SuiteCase& c, CaseResult& r) {
         r.problems.push_back({c.hint_line, c.hint_column, "hint: " + c.hint});
 }
 
-// What a failed case may tell at its feedback level: with `brief` its hint alone (none
-// for a hidden case), with `score` nothing; its verdict and points stay.
-void limit_feedback(const SuiteCase& c, CaseResult& r) {
+// What a failed case may tell at its feedback level: with `brief` the first `rules`
+// problems (the suite's rules the program's words break, which give nothing of the
+// expected end away) and its hint, none for a hidden case; with `score` nothing. Its
+// verdict and points stay.
+void limit_feedback(const SuiteCase& c, CaseResult& r, std::size_t rules) {
     if (c.feedback == Feedback::full) return;
-    r.problems.clear();
+    r.problems.resize(c.feedback == Feedback::brief ? std::min(rules, r.problems.size()) : 0);
     if (c.feedback == Feedback::brief && r.verdict != Verdict::pass && !c.hint.empty() &&
         !c.hidden())
         r.problems.push_back({c.hint_line, c.hint_column, "hint: " + c.hint});
@@ -447,7 +450,7 @@ ProgramResult grade_program(const Suite& suite, const std::string& path) {
             }
             keep_first_problems(r.problems);
             add_start_lines(c, r);
-            limit_feedback(c, r);
+            limit_feedback(c, r, broken.size());
         } else {
             CaseResult failed;
             failed.verdict = Verdict::error;

@@ -569,7 +569,12 @@ TEST_F(SuiteCommand, BriefFeedbackShowsNoExpectedValueAnywhere) {
             << brief.substr(std::min(brief.size(), brief.find(hidden) - 300), 600);
     EXPECT_NE(brief.find("hint: add both cells"), std::string::npos);
     EXPECT_NE(brief.find("not ok"), std::string::npos) << "which cases failed";
-    const std::string score = everything("feedback score\n" + cases);
+    // The rules on the program's words give nothing of the end away: brief keeps them.
+    const std::string limited = everything("feedback brief\nmax words 2\n" + cases);
+    EXPECT_NE(limited.find("the program has 5 words, at most 2 are allowed"), std::string::npos);
+    EXPECT_EQ(limited.find("expected"), std::string::npos);
+    const std::string score = everything("feedback score\nmax words 2\n" + cases);
+    EXPECT_EQ(score.find("at most 2 are allowed"), std::string::npos);
     EXPECT_EQ(score.find("hint:"), std::string::npos);
     EXPECT_EQ(score.find("expected"), std::string::npos);
     // Set in a case, it holds for that case alone.
