@@ -65,6 +65,7 @@ int run_asm(const AsmArgs& args) {
         return exit_failed;
     }
     std::vector<std::string> bytes = {image_bytes(format_of(args.format), assembly.rom)};
+    warn_raw_misread(args.output, bytes.front(), format_of(args.format), MemoryKind::rom);
     if (!args.symbols.empty()) bytes.push_back(symbol_text);
     return write_outputs(outputs, bytes) ? exit_ok : exit_failed;
 }

@@ -11,6 +11,14 @@
 // `isa4 test --submission-dir ... --gradescope /autograder/results/results.json`; the
 // environment variable AUTOGRADER_ROOT puts that tree elsewhere, for a trial run.
 //
+// With `--for prairielearn` it writes a PrairieLearn question folder instead: info.json
+// (external grading on, the image given with --image, entrypoint /grade/tests/run.sh),
+// question.html (a file upload for program.s and the grader's results), and below tests/
+// run.sh and, below tests/suite/, the suite and its files as above. PrairieLearn copies
+// tests/ to /grade/tests and the student's file to /grade/student; run.sh grades it with
+// `isa4 test --submission-dir ... --prairielearn /grade/results/results.json`, and
+// GRADE_ROOT puts that tree elsewhere, for a trial run.
+//
 // Exit status: 0 when the archive is written, 1 when a file cannot be read or written, 2
 // for bad usage, a suite with mistakes, a RAM image outside the suite's folder or a
 // package that is not a Debian package.
@@ -25,7 +33,9 @@ class App;
 struct AutograderArgs {
     std::string suite;
     std::string output;
-    std::string package;  // isa4's Debian package, or empty
+    std::string package;                  // isa4's Debian package, or empty
+    std::string platform = "gradescope";  // or "prairielearn"
+    std::string image;                    // PrairieLearn: the Docker image that has isa4 installed
 };
 
 CLI::App* add_autograder_command(CLI::App& app, AutograderArgs& args);

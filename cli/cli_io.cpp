@@ -174,12 +174,13 @@ std::string unwritable_reason(const Output& output, const Place& place) {
         if (!S_ISREG(st.st_mode)) return "Not a regular file";
         return access(target.c_str(), W_OK) == 0 ? "" : std::strerror(errno);
     }
-    // A folder made for the output may be missing, but only that one.
+    // The folders made for the output may be missing, but only those.
     const std::size_t missing =
         static_cast<std::size_t>(std::count(place.below.begin(), place.below.end(), '/'));
-    if (missing > (output.folder_made ? 1u : 0u)) return std::strerror(ENOENT);
+    if (missing > output.folders_made) return std::strerror(ENOENT);
     std::string folder = folder_part(target);
-    if (missing == 1) folder = folder_part(folder.substr(0, folder.size() - 1));
+    for (std::size_t k = 0; k < missing; ++k)
+        folder = folder_part(folder.substr(0, folder.size() - 1));
     return access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0 ? ""
                                                                            : std::strerror(errno);
 }
@@ -249,13 +250,20 @@ bool OutputWriter::stage(std::size_t k, std::string_view bytes) {
 
 bool OutputWriter::stage_from(std::size_t k, const std::function<bool(const PieceSink&)>& fill) {
     const Output& output = outputs_[k];
-    if (output.folder_made) {
+    if (output.folders_made > 0) {
         std::string target;
         bool exists = false;
         save_target(output.path.c_str(), target, exists);
-        const std::string folder = folder_part(target);
-        if (!exists && !folder.empty() && mkdir(folder.c_str(), 0777) == 0)
-            made_folders_.push_back(folder);
+        // The missing folders, deepest first, then made from the top down.
+        std::vector<std::string> missing;
+        struct stat st;
+        for (std::string folder = folder_part(target);
+             !exists && !folder.empty() && missing.size() < output.folders_made &&
+             stat(folder.c_str(), &st) != 0;
+             folder = folder_part(folder.substr(0, folder.size() - 1)))
+            missing.push_back(folder);
+        for (auto f = missing.rbegin(); f != missing.rend(); ++f)
+            if (mkdir(f->c_str(), 0777) == 0) made_folders_.push_back(*f);
     }
     const FileResult staged = stage_file_from(output.path.c_str(), fill, staged_[k]);
     if (!staged) cannot_write(output, staged.reason);

@@ -49,8 +49,10 @@ std::optional<std::string> read_text_input(const std::string& path);
 struct Output {
     std::string option;  // how the command line named it: "-o", "--junit", "--feedback"
     std::string path;
-    std::string what;          // "the ROM image": "cannot write the ROM image (REASON)"
-    bool folder_made = false;  // its folder is made when missing (the one above must exist)
+    std::string what;  // "the ROM image": "cannot write the ROM image (REASON)"
+    // How many missing folders above it are made: 1 its own folder (the one above must
+    // exist), 2 that folder's too, and so on; 0 none.
+    unsigned folders_made = 0;
 };
 
 // Refuses, with a message on standard error, outputs that name one file twice (the

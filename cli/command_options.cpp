@@ -69,3 +69,10 @@ bool load_symbols(const std::string& path, SymbolTable& symbols) {
     symbols = parse_symbol_file(*text, diagnostics);
     return report(path, diagnostics);
 }
+
+void warn_raw_misread(const std::string& path, std::string_view bytes, ImageFormat format,
+                      MemoryKind kind) {
+    if (format != ImageFormat::raw) return;
+    const std::string warning = raw_misread_warning(bytes, kind);
+    if (!warning.empty()) print_diagnostic(Diagnostic{0, 0, warning, true, path});
+}

@@ -30,6 +30,11 @@ std::optional<ImageFormat> forced_format(const std::string& name);
 std::string image_bytes(ImageFormat format, const Isa4::Rom& rom);
 std::string image_bytes(ImageFormat format, const Isa4::Ram& ram);
 
+// Warns on standard error ("PATH: warning: ...") when the raw image `bytes` about to be
+// written to `path` would be read back as another format (`raw_misread_warning`).
+void warn_raw_misread(const std::string& path, std::string_view bytes, ImageFormat format,
+                      MemoryKind kind);
+
 // Prints `error` when `ok` is false; the exit status for it.
 int status_of(bool ok, const Diagnostic& error);
 

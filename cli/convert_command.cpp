@@ -50,5 +50,7 @@ int run_convert(const ConvertArgs& args) {
             return status_of(false, error);
         bytes = image_bytes(format_of(args.format), rom);
     }
+    warn_raw_misread(args.output, bytes, format_of(args.format),
+                     args.ram ? MemoryKind::ram : MemoryKind::rom);
     return write_outputs(outputs, {bytes}) ? exit_ok : exit_failed;
 }

@@ -74,10 +74,8 @@ std::string bound_text(const SuiteCase& c) {
 // should have had.
 std::string case_trace(const ProgramResult& program, const SuiteCase& c, const CaseResult& result,
                        const ProgramListing& listing) {
-    Isa4 arch{};
-    arch.rom = program.rom;
-    arch.ram = c.ram;
-    arch.reset();
+    // As the grader started it: RAM, registers, z and pc of the case.
+    Isa4 arch = case_start(c, program.rom);
     RunLimits limits;
     limits.max_steps = c.limit;
     const Recording recording = record_run(arch, limits, feedback_recorded_steps);
@@ -119,7 +117,8 @@ std::string student_page(const GradedBatch& batch, const ProgramResult& program)
                      ",\"text\":" + json_text(printable(p.message)) + "}";
         }
         cases += "],\"trace\":";
-        if (program.graded && r.verdict != Verdict::pass) {
+        // A trace shows what the end should have been: only where the case tells all.
+        if (program.graded && r.verdict != Verdict::pass && c.feedback == Feedback::full) {
             traces += (trace_count == 0 ? "" : ",") + case_trace(program, c, r, listing);
             cases += std::to_string(trace_count++);
         } else {
@@ -145,8 +144,8 @@ std::string class_page(const GradedBatch& batch, const std::vector<std::string>&
         const SuiteCase& c = batch.suite.cases[i];
         cases += (i == 0 ? "{" : ",{") + std::string("\"name\":") + json_text(printable(c.name)) +
                  ",\"points\":" + std::to_string(c.points) +
-                 ",\"hidden\":" + (c.hidden() ? "true" : "false") +
-                 ",\"bound\":" + json_text(bound_text(c)) + "}";
+                 ",\"hidden\":" + (c.hidden() ? "true" : "false") + ",\"bound\":" +
+                 json_text(c.feedback == Feedback::full ? bound_text(c) : std::string()) + "}";
     }
     std::string programs = "[";
     for (std::size_t i = 0; i < all.size(); ++i) {

@@ -39,6 +39,7 @@ int run_ram(const RamArgs& args) {
     Isa4::Ram ram{};
     if (!report(args.data, file.diagnostics) || !report(args.data, apply_ram_entries(file, ram)))
         return exit_failed;
-    return write_outputs(outputs, {image_bytes(format_of(args.format), ram)}) ? exit_ok
-                                                                              : exit_failed;
+    const std::string bytes = image_bytes(format_of(args.format), ram);
+    warn_raw_misread(args.output, bytes, format_of(args.format), MemoryKind::ram);
+    return write_outputs(outputs, {bytes}) ? exit_ok : exit_failed;
 }

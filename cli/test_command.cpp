@@ -17,6 +17,7 @@
 #include "grading/grader.h"
 #include "grading/reports.h"
 #include "grading/suite.h"
+#include "grading/suite_keywords.h"
 #include "machine/image_file.h"
 #include "text/source_text.h"
 
@@ -113,12 +114,23 @@ void find_programs(const std::string& dir, std::vector<std::string>& found, int 
     }
 }
 
-// Saves a results.json that says why nothing was graded; false when it cannot be saved.
-bool save_gradescope_failure(const std::string& path, const std::string& message) {
-    const FileResult saved = save_file(path.c_str(), gradescope_failure(message));
-    if (!saved)
-        print_diagnostic(path, Diagnostic{0, 0, "cannot write the report (" + saved.reason + ")"});
-    return static_cast<bool>(saved);
+// Saves the results.json files asked for (Gradescope's, PrairieLearn's) that say why
+// nothing was graded; false when one cannot be saved.
+bool save_failure(const TestArgs& args, const std::string& message) {
+    bool saved_all = true;
+    const std::pair<const std::string&, std::string> files[] = {
+        {args.gradescope, gradescope_failure(message)},
+        {args.prairielearn, prairielearn_failure(message)},
+    };
+    for (const auto& [path, text] : files) {
+        if (path.empty()) continue;
+        const FileResult saved = save_file(path.c_str(), text);
+        if (!saved)
+            print_diagnostic(path,
+                             Diagnostic{0, 0, "cannot write the report (" + saved.reason + ")"});
+        saved_all = saved_all && static_cast<bool>(saved);
+    }
+    return saved_all;
 }
 
 }  // namespace
@@ -152,6 +164,10 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
                     "write Gradescope's results.json (one program only)")
         ->check(named)
         ->type_name("FILE");
+    cmd->add_option("--prairielearn", args.prairielearn,
+                    "write PrairieLearn's external-grader results.json (one program only)")
+        ->check(named)
+        ->type_name("FILE");
     cmd->add_option("--csv", args.csv, "write a row per program and case")
         ->check(named)
         ->type_name("FILE");
@@ -165,10 +181,10 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
                     "and index.html for the class")
         ->check(folder_named)
         ->type_name("DIR");
-    cmd->footer(
-        "Exit status: 0 every case of every program passes, 1 a case fails, a submission "
-        "folder holds no program or several, or a report cannot be written, 2 bad usage or a "
-        "mistake in the suite.");
+    cmd->footer(suite_keywords_help() +
+                "\nExit status: 0 every case of every program passes, 1 a case fails, a "
+                "submission folder holds no program or several, or a report cannot be written, 2 "
+                "bad usage or a mistake in the suite.");
     return cmd;
 }
 
@@ -199,16 +215,18 @@ int run_test(const TestArgs& args) {
             return exit_usage;
         }
     }
-    if (!args.gradescope.empty() && programs.size() > 1) {
-        std::cerr << "isa4 test: error: --gradescope grades one program, not " << programs.size()
-                  << "\n";
-        return exit_usage;
+    for (const auto& [option, path] :
+         {std::pair<const char*, const std::string&>{"--gradescope", args.gradescope},
+          {"--prairielearn", args.prairielearn}}) {
+        if (!path.empty() && programs.size() > 1) {
+            std::cerr << "isa4 test: error: " << option << " grades one program, not "
+                      << programs.size() << "\n";
+            return exit_usage;
+        }
     }
     const auto text = read_text_input(args.suite);
     if (!text) {
-        if (!args.gradescope.empty())
-            save_gradescope_failure(args.gradescope,
-                                    "The autograder cannot read its suite; nothing was graded.");
+        save_failure(args, "The autograder cannot read its suite; nothing was graded.");
         return exit_usage;
     }
     const Suite suite = read_suite(*text, folder_of(args.suite));
@@ -218,12 +236,10 @@ int run_test(const TestArgs& args) {
                   << (suite.diagnostics.size() == 1 ? " error" : " errors")
                   << "; nothing was run\n";
         // The student sees that the fault is not theirs, but not the suite's lines.
-        if (!args.gradescope.empty())
-            save_gradescope_failure(args.gradescope,
-                                    "The autograder's suite has a mistake; nothing was graded.");
+        save_failure(args, "The autograder's suite has a mistake; nothing was graded.");
         return exit_usage;
     }
-    inputs.insert(inputs.end(), suite.ram_images.begin(), suite.ram_images.end());
+    for (const SuiteFile& image : suite.ram_images) inputs.push_back(image.path);
     if (!suite.model.path.empty()) inputs.push_back(suite.model.path);
 
     if (!args.submission_dir.empty()) {
@@ -235,7 +251,7 @@ int run_test(const TestArgs& args) {
                                         escape_for_message(args.submission_dir) + " (" +
                                         (exists ? "Not a directory" : std::strerror(error)) + ")";
             std::cerr << "isa4 test: error: " << problem << "\n";
-            if (!args.gradescope.empty()) save_gradescope_failure(args.gradescope, problem);
+            save_failure(args, problem);
             return exit_usage;
         }
         find_programs(args.submission_dir, programs, 0);
@@ -252,7 +268,7 @@ int run_test(const TestArgs& args) {
         }
         if (!problem.empty()) {
             std::cerr << "isa4 test: error: " << problem << "\n";
-            if (!args.gradescope.empty()) save_gradescope_failure(args.gradescope, problem);
+            save_failure(args, problem);
             return exit_failed;
         }
         inputs.insert(inputs.end(), programs.begin(), programs.end());
@@ -264,6 +280,7 @@ int run_test(const TestArgs& args) {
     for (const Report& r : reports) outputs.push_back({r.option, r.path, "the report"});
     outputs.push_back({"--gradescope", args.gradescope, "the report"});
     const std::size_t gradescope_output = outputs.size() - 1;
+    outputs.push_back({"--prairielearn", args.prairielearn, "the report"});
     const std::size_t first_page = outputs.size();
     std::vector<std::string> page_names;
     if (!args.feedback.empty()) {
@@ -271,8 +288,8 @@ int run_test(const TestArgs& args) {
         const std::string folder =
             args.feedback.back() == '/' ? args.feedback : args.feedback + "/";
         for (const std::string& name : page_names)
-            outputs.push_back({"--feedback", folder + name, "the page", true});
-        outputs.push_back({"--feedback", folder + "index.html", "the page", true});
+            outputs.push_back({"--feedback", folder + name, "the page", 1});
+        outputs.push_back({"--feedback", folder + "index.html", "the page", 1});
     }
     // Reports not asked for stay in the list, with no name, so that their index is fixed.
     std::vector<Output> named;
@@ -287,7 +304,7 @@ int run_test(const TestArgs& args) {
     bool staged = true;  // every page so far is in its temporary file
     std::vector<ProgramSummary> all;
     all.reserve(programs.size());
-    std::string gradescope;
+    std::string gradescope, prairielearn;
     for (std::size_t i = 0; i < programs.size(); ++i) {
         const ProgramResult result = grade_program(suite, programs[i]);
         for (Report* r : {&shown, &reports[0], &reports[1], &reports[2]}) {
@@ -301,6 +318,7 @@ int run_test(const TestArgs& args) {
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             gradescope = gradescope_report(batch, result, seconds);
         }
+        if (!args.prairielearn.empty()) prairielearn = prairielearn_report(batch, result);
         if (!args.feedback.empty() && staged)
             staged = writer.stage(first_page + i, student_page(batch, result));
         all.push_back(summary_of(result));
@@ -320,6 +338,8 @@ int run_test(const TestArgs& args) {
             k, [&](const PieceSink& put) { return put_report(r, batch, all, put); });
     }
     if (staged && !args.gradescope.empty()) staged = writer.stage(gradescope_output, gradescope);
+    if (staged && !args.prairielearn.empty())
+        staged = writer.stage(gradescope_output + 1, prairielearn);
     if (staged && !args.feedback.empty())
         staged = writer.stage(first_page + programs.size(), class_page(batch, page_names, all));
     // Nothing is written unless every file could be.

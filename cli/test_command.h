@@ -1,6 +1,6 @@
 // `isa4 test SUITE PROGRAM...`: grades programs against a suite and reports the results
-// as a table or TAP on standard output, and as JUnit XML, Gradescope JSON, CSV or
-// Markdown files.
+// as a table or TAP on standard output, and as JUnit XML, Gradescope or PrairieLearn
+// JSON, CSV or Markdown files.
 //
 // Exit status: 0 when every case of every program passes, 1 when any fails, a submission
 // folder holds no program or several, or a report cannot be written, 2 for bad usage or
@@ -21,6 +21,7 @@ struct TestArgs {
     bool tap = false;
     std::string junit;
     std::string gradescope;
+    std::string prairielearn;  // PrairieLearn's results.json
     std::string csv;
     std::string markdown;
     std::string feedback;  // a folder for the web pages, one per program and index.html

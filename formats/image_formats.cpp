@@ -466,6 +466,17 @@ std::string reading_note(FileReading reading, std::string_view bytes) {
     return std::string("read as ") + reading_name(reading) + ", as " + why;
 }
 
+std::string raw_misread_warning(std::string_view bytes, MemoryKind kind) {
+    const FileReading reading = classify_file(bytes, kind);
+    if (reading == FileReading::raw) return "";
+    const bool rom = kind == MemoryKind::rom;
+    return std::string("this raw ") + (rom ? "ROM" : "RAM") + " image would be " +
+           reading_note(reading, bytes) +
+           " (a file of a raw image's size that is UTF-8 text with a line end is told apart "
+           "by its first line); read it back with " +
+           (rom ? "--from raw" : "--ram-from raw (run, trace) or --from raw (convert --ram)");
+}
+
 std::string encode_image(ImageFormat format, MemoryKind kind,
                          const std::array<std::uint32_t, 256>& values) {
     switch (format) {

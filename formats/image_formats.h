@@ -70,6 +70,10 @@ FileReading classify_file(std::string_view bytes, MemoryKind kind);
 // Why: "read as Intel HEX, as the first line starts with ':'".
 std::string reading_note(FileReading reading, std::string_view bytes);
 
+// "" when `bytes`, a raw image of `kind`, reads back as raw by the rule above; else a
+// warning that says how it would be read, by which rule, and how to read it as raw.
+std::string raw_misread_warning(std::string_view bytes, MemoryKind kind);
+
 // The file text or bytes of an image of 256 values (words or cells) in `format`.
 std::string encode_image(ImageFormat format, MemoryKind kind,
                          const std::array<std::uint32_t, 256>& values);

@@ -1,5 +1,6 @@
 #include "grading/grader.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <set>
@@ -11,6 +12,7 @@
 #include "text/message.h"
 #include "text/source_text.h"
 #include "toolchain/assembler.h"
+#include "toolchain/disassembler.h"
 
 unsigned ProgramResult::passed() const {
     unsigned n = 0;
@@ -164,24 +166,66 @@ void check_unchanged(const SuiteCase& c, const Isa4& arch, std::vector<Diagnosti
 }
 
 // The lines of a case a run meets out of those it checks: each `expect`, `compare`,
-// `steps` and `unchanged` line one, whatever it names.
+// `steps`, `unchanged` and `never` line one, whatever it names.
 std::pair<std::size_t, std::size_t> lines_met(const SuiteCase& c,
                                               const std::vector<Diagnostic>& problems) {
     std::set<int> lines, missed;
     for (const StateEntry& e : c.expect.entries) lines.insert(e.line);
     for (const StepBound& b : c.bounds) lines.insert(b.line);
     for (const CellRange& r : c.unchanged) lines.insert(r.line);
+    for (const NeverRule& r : c.never) lines.insert(r.line);
     for (const Diagnostic& p : problems) missed.insert(p.line);
     return {lines.size() - missed.size(), lines.size()};
+}
+
+// "step 12 (word 05: MOVE [0x20], r3) writes [20], which this case never lets it write".
+std::string never_text(const FirstAccess& first, const std::string& what, const char* done) {
+    return "step " + std::to_string(first.step) + " (word " + printf_text("%02X", first.address) +
+           ": " + executed_text(first.word, first.address) + ") " + done + "s " + what +
+           ", which this case never lets it " + done;
+}
+
+// The `never` rules the run broke, each at its line with the first step that broke it.
+std::vector<Diagnostic> never_problems(const SuiteCase& c, const AccessLog& log) {
+    std::vector<Diagnostic> problems;
+    for (const NeverRule& rule : c.never) {
+        const FirstAccess* first = nullptr;
+        unsigned at = 0;
+        for (unsigned k = rule.first; k <= rule.last; ++k) {
+            const FirstAccess& a = rule.kind == NeverRule::write_register ? log.register_written[k]
+                                   : rule.kind == NeverRule::write_cells  ? log.cell_written[k]
+                                                                          : log.cell_read[k];
+            if (a.step != 0 && (first == nullptr || a.step < first->step)) first = &a, at = k;
+        }
+        if (first == nullptr) continue;
+        const std::string what = rule.kind == NeverRule::write_register
+                                     ? std::string("r") + "0123456789abcdef"[at]
+                                     : printf_text("[%02X]", at);
+        problems.push_back(
+            {rule.line, rule.column,
+             never_text(*first, what, rule.kind == NeverRule::read_cells ? "read" : "write")});
+    }
+    return problems;
+}
+
+// Runs case `c` from `arch` to its end; a case with `never` rules notes every access on
+// the way, and what it broke of them goes to `broken`.
+RunOutcome run_case_machine(const SuiteCase& c, Isa4& arch, std::vector<Diagnostic>& broken) {
+    RunLimits limits;
+    limits.max_steps = c.limit;
+    if (c.never.empty()) return run_machine(arch, limits);
+    AccessLog log;
+    const RunOutcome outcome = run_logging_access(arch, limits, log);
+    broken = never_problems(c, log);
+    return outcome;
 }
 
 CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
     const auto start = std::chrono::steady_clock::now();
     CaseResult result;
     Isa4 arch = case_start(c, rom);
-    RunLimits limits;
-    limits.max_steps = c.limit;
-    const RunOutcome outcome = run_machine(arch, limits);
+    std::vector<Diagnostic> never_broken;
+    const RunOutcome outcome = run_case_machine(c, arch, never_broken);
     result.steps = outcome.steps;
 
     if (c.until_halt && outcome.reason != StopReason::halt) {
@@ -195,7 +239,8 @@ CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
                                        "halted after " + std::to_string(outcome.steps) +
                                            " steps, before the step limit of " +
                                            std::to_string(c.limit)});
-        const std::vector<Diagnostic> missed = case_problems(c, arch, outcome.steps, true);
+        std::vector<Diagnostic> missed = case_problems(c, arch, outcome.steps, true);
+        missed.insert(missed.end(), never_broken.begin(), never_broken.end());
         result.problems.insert(result.problems.end(), missed.begin(), missed.end());
         result.verdict = result.problems.empty() ? Verdict::pass : Verdict::fail;
         if (result.verdict == Verdict::pass) {
@@ -210,15 +255,51 @@ CaseResult run_case(const SuiteCase& c, const Isa4::Rom& rom) {
     return result;
 }
 
-// The lines that help to repeat a failed case: the random registers and drawn cells it
-// started with, then the case's hint unless the case is hidden.
+// "started with random RAM (seed 7): [00..01] = 3A, 07, [04..FF] = ...": the cells that
+// `ram random` drew, in runs.
+std::string random_ram_text(const SuiteCase& c) {
+    std::string text = "started with random RAM (seed " + std::to_string(c.ram_start.seed) + "):";
+    const char* separator = " ";
+    for (unsigned a = 0; a < 256;) {
+        if (!c.random_cells[a]) {
+            ++a;
+            continue;
+        }
+        unsigned end = a;
+        while (end + 1 < 256 && c.random_cells[end + 1]) ++end;
+        text +=
+            separator + (a == end ? printf_text("[%02X]", a) : printf_text("[%02X..%02X]", a, end));
+        for (unsigned k = a; k <= end; ++k)
+            text += (k == a ? " = " : ", ") + printf_text("%02X", c.ram[k]);
+        separator = ", ";
+        a = end + 1;
+    }
+    return text;
+}
+
+// The lines that help to repeat a failed case: the random registers, random RAM and drawn
+// cells it started with, then the case's hint unless the case is hidden.
 void add_start_lines(const SuiteCase& c, CaseResult& r) {
     if (r.verdict == Verdict::pass) return;
     if (!c.random_registers.empty())
         r.problems.push_back({c.start.line, c.start.column, random_start_text(c)});
+    if (c.random_cells.any())
+        r.problems.push_back({c.ram_start.line, c.ram_start.column, random_ram_text(c)});
     if (!c.drawn.empty())
         r.problems.push_back({c.generate_line, c.generate_column, drawn_inputs_text(c)});
     if (!c.hint.empty() && !c.hidden())
+        r.problems.push_back({c.hint_line, c.hint_column, "hint: " + c.hint});
+}
+
+// What a failed case may tell at its feedback level: with `brief` the first `rules`
+// problems (the suite's rules the program's words break, which give nothing of the
+// expected end away) and its hint, none for a hidden case; with `score` nothing. Its
+// verdict and points stay.
+void limit_feedback(const SuiteCase& c, CaseResult& r, std::size_t rules) {
+    if (c.feedback == Feedback::full) return;
+    r.problems.resize(c.feedback == Feedback::brief ? std::min(rules, r.problems.size()) : 0);
+    if (c.feedback == Feedback::brief && r.verdict != Verdict::pass && !c.hint.empty() &&
+        !c.hidden())
         r.problems.push_back({c.hint_line, c.hint_column, "hint: " + c.hint});
 }
 
@@ -284,7 +365,7 @@ namespace {
 // case as its `until` asks or fails what a case expects is a mistake of the suite: one
 // message per line of the suite, however many generated cases it makes.
 void run_model(Suite& suite) {
-    const ModelProgram& m = suite.model;
+    const SuiteFile& m = suite.model;
     const ProgramResult model = read_program(m.path);
     if (!model.graded) {
         suite.diagnostics.push_back(
@@ -300,9 +381,8 @@ void run_model(Suite& suite) {
     };
     for (SuiteCase& c : suite.cases) {
         Isa4 arch = case_start(c, model.rom);
-        RunLimits limits;
-        limits.max_steps = c.limit;
-        const RunOutcome outcome = run_machine(arch, limits);
+        std::vector<Diagnostic> never_broken;
+        const RunOutcome outcome = run_case_machine(c, arch, never_broken);
         const bool generated = c.generate_line != 0;
         const int line = generated ? c.generate_line : c.line;
         const int column = generated ? c.generate_column : 1;
@@ -336,7 +416,9 @@ void run_model(Suite& suite) {
             check_bounds(c, found);
             for (const Diagnostic& d : found) report(d.line, d.column, d.message + where);
         }
-        for (const Diagnostic& p : case_problems(c, arch, outcome.steps, false))
+        std::vector<Diagnostic> problems = case_problems(c, arch, outcome.steps, false);
+        problems.insert(problems.end(), never_broken.begin(), never_broken.end());
+        for (const Diagnostic& p : problems)
             report(p.line, p.column,
                    "the model fails case " + in_quotes(c.name) + ": " + p.message);
     }
@@ -345,7 +427,8 @@ void run_model(Suite& suite) {
 }  // namespace
 
 Suite read_suite(std::string_view text, const std::string& folder) {
-    Suite suite = parse_suite(text, folder);
+    Suite suite = parse_suite(text);
+    resolve_suite_files(suite, folder);
     if (suite.ok() && !suite.model.path.empty()) run_model(suite);
     return suite;
 }
@@ -367,6 +450,7 @@ ProgramResult grade_program(const Suite& suite, const std::string& path) {
             }
             keep_first_problems(r.problems);
             add_start_lines(c, r);
+            limit_feedback(c, r, broken.size());
         } else {
             CaseResult failed;
             failed.verdict = Verdict::error;

@@ -97,3 +97,15 @@ std::string gradescope_report(const GradedBatch& batch, const ProgramResult& pro
 // A results.json for a submission that could not be graded at all (no program, several,
 // a broken suite): score 0 and the message.
 std::string gradescope_failure(std::string_view message);
+
+// PrairieLearn's external-grader results.json for one program: `gradable` false with the
+// program's `format_errors` when it could not be read or assembled (the attempt then
+// does not count), else the score from 0 to 1, a message that counts the visible cases,
+// the assembler's warnings as output, and a test per visible case with its name, points,
+// max_points, verdict as message and its problems as output. Cases that are not visible
+// count in the score only.
+std::string prairielearn_report(const GradedBatch& batch, const ProgramResult& program);
+
+// A results.json for a submission that could not be graded at all: `gradable` false,
+// each line of the message a format error.
+std::string prairielearn_failure(std::string_view message);

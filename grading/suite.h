@@ -3,47 +3,22 @@
 //
 //   # multiply.suite
 //   limit 2000                    step limit of every case (default 100000)
-//
-//   registers random              start state of every case: `registers zero` (the
-//                                 default) or random r1..rf, drawn from `seed N` (1 if
-//                                 not given) and the case's name
-//   set    r3 = 5                 also before the first case: a register, z or pc at start
-//
 //   max words 12                  the program places at most 12 words
-//   forbid MOVE MM, ADD           instructions it may not hold (a MOVE kind, or a mnemonic)
-//   unchanged [0x20..0xFF]        cells every case must leave as they started (also in a
-//                                 case, for that case)
+//   model model.s                 the teacher's solution, which must pass every case
 //
 //   case six times seven          a case runs to the next `case` line
-//     ram    six-seven.ram        RAM image loaded first (named from the suite's folder)
-//     set    [0x00..0x01] = 6, 7  RAM cells written over it, as in RAM data files
-//     set    r2 = 0x10            a register, z or pc at start, over the file's
-//     registers zero              this case's registers, over the file's
+//     set    [0x00..0x01] = 6, 7  RAM cells at start, as in RAM data files
 //     expect [0x02] = 42          one expectation line, as in --expect files
-//     expect r2 = 0
-//     steps  <= 80                a bound on the steps taken (<, <=, ==, >=, >)
-//     limit  500                  this case's step limit
-//     points 2                    weight, default 1
-//     hidden                      who sees the case on a grading platform: visible (the
-//                                 default), hidden (never the student), after_due_date
-//                                 or after_published
-//     until  limit                the run must reach its step limit; the default,
-//                                 `until halt`, needs a halting JZ within it
-//     partial                     points per expectation line met (rounded down)
-//     hint   "y can be 0"         shown with the case's failure, unless it is hidden
+//     steps  <= 2 * model         a bound on the steps taken
 //
-//   model  model.s                before the first case: the teacher's solution, which
-//                                 must pass every case (bounds on itself aside)
-//   case   random                 with `generate`, this case's lines make 20 cases,
-//     generate 20 seed 7: [0x00..0x01] in 0..15     "random 1" .. "random 20", their
-//     compare [0x02], r2          cells drawn from the seed and the name, expecting what
-//     steps  <= 2 * model         the model ends with on [02] and r2
-//
-// Keywords may be written in either case; `;` and `#` start comments (in a case name or
-// a file name only after a space). The name of a case is the rest of its line. Every
-// mistake is a diagnostic; a suite with any is not run.
+// Every keyword, where it may stand and how often, is in the table of
+// grading/suite_keywords.h. Keywords may be written in either case; `;` and `#` start
+// comments (in a case name or a file name only after a space). The name of a case is the
+// rest of its line. Every mistake is a diagnostic; a suite with any is not run.
 #pragma once
 
+#include <array>
+#include <bitset>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -106,6 +81,34 @@ struct CellRange {
     int column = 0;
 };
 
+// How a case's RAM starts under the cells it sets or draws: zeros, or (`ram random`) every
+// other cell drawn from `seed` and the case's name. A case with a `ram` image starts as
+// the image says.
+struct RamStart {
+    bool random = false;
+    std::uint64_t seed = 1;
+    int line = 0;  // of the `ram random` line, 0 when none was given
+    int column = 0;
+};
+
+// What a run may not do at all, not even for a step: `never writes [first..last]`,
+// `never writes rN` (first = last = N) or `never reads [first..last]`.
+struct NeverRule {
+    enum Kind { write_cells, write_register, read_cells } kind = write_cells;
+    unsigned first = 0;
+    unsigned last = 0;
+    int line = 0;
+    int column = 0;
+};
+
+// How much a failed case tells: everything (`full`, the default); which visible cases
+// failed and their hints, no expected value, input or trace (`brief`); the points only
+// (`score`).
+enum class Feedback { full, brief, score };
+
+// "full", "brief", "score".
+const char* feedback_name(Feedback f);
+
 // Cells a `generate` line draws for each of its cases, from lo..hi.
 struct DrawnCells {
     unsigned first = 0;
@@ -122,8 +125,12 @@ const char* visibility_name(Visibility v);
 
 struct SuiteCase {
     std::string name;
-    int line = 0;                 // of its `case` line
-    Isa4::Ram ram{};              // RAM at reset
+    int line = 0;     // of its `case` line
+    Isa4::Ram ram{};  // RAM at reset
+    // The `ram` line's image (an index into Suite::ram_images, -1 for none), loaded
+    // under the cells the case's `set` lines and `generate` line write.
+    int ram_image = -1;
+    std::array<bool, 256> ram_set{};
     Isa4::Registers registers{};  // registers at reset
     bool z = false;
     std::uint8_t pc = 0xFF;  // as `reset` leaves it: the next step executes word 00
@@ -132,6 +139,10 @@ struct SuiteCase {
     StateFile expect;                        // the expectation entries
     std::vector<StepBound> bounds;
     std::vector<CellRange> unchanged;  // the file's ranges, then the case's
+    RamStart ram_start;
+    std::bitset<256> random_cells;  // the cells `ram random` drew
+    std::vector<NeverRule> never;   // the file's rules, then the case's
+    Feedback feedback = Feedback::full;
     std::uint64_t limit = default_step_limit;
     unsigned points = 1;
     Visibility visibility = Visibility::visible;
@@ -151,17 +162,19 @@ struct SuiteCase {
     bool hidden() const { return visibility != Visibility::visible; }
 };
 
-// The teacher's solution that `compare` lines and bounds on `model` are taken from.
-struct ModelProgram {
-    std::string path;  // "" when the suite names none
+// A file a suite line names: a case's RAM image, or the teacher's solution that `compare`
+// lines and bounds on `model` are taken from.
+struct SuiteFile {
+    std::string name;  // as written; "" when the suite names none
+    std::string path;  // where it is read: set by `resolve_suite_files`
     int line = 0;
     int column = 0;
 };
 
 struct Suite {
     std::vector<SuiteCase> cases;
-    std::vector<std::string> ram_images;  // the paths of the images the cases load
-    ModelProgram model;
+    std::vector<SuiteFile> ram_images;  // the `ram` lines, in order
+    SuiteFile model;
     WordLimit max_words;
     std::vector<ForbiddenForm> forbidden;
     std::vector<Diagnostic> diagnostics;
@@ -170,10 +183,17 @@ struct Suite {
     std::uint64_t total_points() const;
 };
 
-// `folder` is where the `ram` and `model` names are found ("" for the current directory).
-// The values a model gives are not filled in here: `read_suite` (grading/grader.h) parses
-// and runs the model.
-Suite parse_suite(std::string_view text, const std::string& folder);
+// Reads a suite's text; reads no file. The `ram` images and the model are found and read
+// by `read_suite` (grading/grader.h), which parses, resolves the files and runs the model.
+Suite parse_suite(std::string_view text);
+
+// Where a file a suite names is read: a name from the suite's `folder` ("" for the
+// current directory), an absolute path as it is.
+std::string suite_file_path(const std::string& folder, const std::string& name);
+
+// Sets the paths of the suite's files and loads the cases' RAM images under their `set`
+// cells; an image that cannot be loaded is a mistake at its `ram` line.
+void resolve_suite_files(Suite& suite, const std::string& folder);
 
 // A case's step bounds that no run can meet, against its step limit, its `until` and each
 // other: the first such, added to `out`.

@@ -116,6 +116,58 @@ RunOutcome watch_run(Isa4& arch, const RunLimits& limits, const StepWatcher& wat
     return outcome;
 }
 
+StepAccess step_access(const Isa4& arch) {
+    const Instruction in = decode_word(arch.rom[static_cast<std::uint8_t>(arch.pc + 1)]);
+    StepAccess a;
+    switch (in.opcode) {
+        case op_add:
+        case op_addi: a.register_written = static_cast<int>(in.dst); break;
+        case op_move_rr:
+            if (in.dst != 0) a.register_written = static_cast<int>(in.dst);
+            break;
+        case op_move_rm:
+            if (in.dst != 0) {
+                a.register_written = static_cast<int>(in.dst);
+                a.cell_read = static_cast<int>(in.imm);
+            }
+            break;
+        case op_move_mr: a.cell_written = static_cast<int>(in.daddr); break;
+        case op_move_mm:
+            a.cell_read = static_cast<int>(in.imm);
+            a.cell_written = static_cast<int>(in.daddr);
+            break;
+        default: break;
+    }
+    return a;
+}
+
+RunOutcome run_logging_access(Isa4& arch, const RunLimits& limits, AccessLog& log) {
+    RunOutcome outcome;
+    const auto note = [&](FirstAccess& first, std::uint8_t address) {
+        if (first.step == 0) first = {outcome.steps, address, arch.rom[address]};
+    };
+    while (outcome.steps < limits.max_steps) {
+        const std::uint8_t address = static_cast<std::uint8_t>(arch.pc + 1);
+        if (limits.breakpoints[address]) {
+            outcome.reason = StopReason::breakpoint;
+            return outcome;
+        }
+        const StepAccess a = step_access(arch);
+        outcome.steps++;
+        if (a.cell_read >= 0) note(log.cell_read[static_cast<std::size_t>(a.cell_read)], address);
+        if (a.cell_written >= 0)
+            note(log.cell_written[static_cast<std::size_t>(a.cell_written)], address);
+        if (a.register_written >= 0)
+            note(log.register_written[static_cast<std::size_t>(a.register_written)], address);
+        if (!arch.step()) {
+            outcome.reason = StopReason::halt;
+            return outcome;
+        }
+    }
+    outcome.reason = StopReason::step_limit;
+    return outcome;
+}
+
 std::string trace_line(std::uint64_t step, const Isa4& before, const Isa4& after, bool go_on,
                        const SymbolTable* symbols) {
     const std::uint8_t address = static_cast<std::uint8_t>(before.pc + 1);

@@ -2,6 +2,7 @@
 // limit, optionally writing a trace line per step, and the machine's state as text.
 #pragma once
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <functional>
@@ -45,6 +46,36 @@ RunOutcome run_machine(Isa4& arch, const RunLimits& limits, const TraceReceiver&
 // When it returns false, the run stops there with `cut_short` set.
 using StepWatcher = std::function<bool(const Isa4& before, const Isa4& after, bool go_on)>;
 RunOutcome watch_run(Isa4& arch, const RunLimits& limits, const StepWatcher& watch);
+
+// What the word the next step of `arch` executes reads and writes: the RAM cell it reads,
+// the cell it writes and the register it writes, -1 for none. A store counts whatever the
+// value, the one already there too; a MOVE into r0 neither reads nor writes (it does
+// nothing), while ADD and ADDI write their register, r0 too.
+struct StepAccess {
+    int cell_read = -1;
+    int cell_written = -1;
+    int register_written = -1;
+};
+StepAccess step_access(const Isa4& arch);
+
+// The first step of a run that did something: its number from 1 (0 for none), the
+// address of the word it executed and the word.
+struct FirstAccess {
+    std::uint64_t step = 0;
+    std::uint8_t address = 0;
+    std::uint32_t word = 0;
+};
+
+// The first step that wrote each RAM cell and register and the first that read each cell.
+struct AccessLog {
+    std::array<FirstAccess, 256> cell_written{};
+    std::array<FirstAccess, 256> cell_read{};
+    std::array<FirstAccess, 16> register_written{};
+};
+
+// Runs as `run_machine` does without a trace, noting in `log` the first access to every
+// cell and register.
+RunOutcome run_logging_access(Isa4& arch, const RunLimits& limits, AccessLog& log);
 
 // One line of a trace: step number, address, word, what it executes as, and what it
 // changed, e.g. "     3  02  20010  JZ 0x10                  jump: pc 02 -> 10, next 11".

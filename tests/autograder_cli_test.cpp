@@ -116,4 +116,79 @@ TEST_F(AutograderCommand, CarriesThePackageForSetupToInstall) {
         std::string::npos);
 }
 
+// The question folder copied as PrairieLearn copies it into a grading job (tests/ to
+// /grade/tests, the upload to /grade/student), run.sh run there, and results.json read
+// against PrairieLearn's documented format: a correct, a wrong and a non-assembling
+// submission.
+TEST_F(AutograderCommand, PrairieLearnQuestionGradesInAFakeGradingJob) {
+    if (shell("python3 -c 'import jsonschema'") != 0)
+        GTEST_SKIP() << "needs python3-jsonschema (scripts/deps.sh test) to check results.json";
+    ASSERT_EQ(shell("mkdir -p ex/data"), 0);
+    write("cells.txt", "[0] = 5\n");
+    ASSERT_EQ(isa4("ram cells.txt -o ex/data/in.ram").status, 0);
+    write_exercise(*this);
+    EXPECT_EQ(isa4("autograder ex/ex.suite --for prairielearn -o q").status, 2);
+    const Outcome made =
+        isa4("autograder ex/ex.suite --for prairielearn --image isa4-grader -o q/ex");
+    ASSERT_EQ(made.status, 1) << "the folder above the question must exist: " << made.err;
+    ASSERT_EQ(shell("mkdir q"), 0);
+    const Outcome again =
+        isa4("autograder ex/ex.suite --for prairielearn --image isa4-grader -o q/ex");
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.out.find("q/ex: info.json, question.html, tests/run.sh, ex.suite and 1 RAM "
+                             "image, the model"),
+              std::string::npos)
+        << again.out;
+    EXPECT_EQ(read("q/ex/tests/suite/ex.suite"), read("ex/ex.suite"));
+    EXPECT_EQ(read("q/ex/tests/suite/data/in.ram"), read("ex/data/in.ram"));
+    EXPECT_EQ(read("q/ex/tests/suite/data/model.s"), read("ex/data/model.s"));
+    EXPECT_TRUE(executable("q/ex/tests/run.sh"));
+    EXPECT_NE(read("q/ex/question.html").find("<pl-file-upload file-names=\"program.s\">"),
+              std::string::npos);
+    EXPECT_EQ(shell("python3 -c 'import json, re, sys\n"
+                    "i = json.load(open(\"q/ex/info.json\"))\n"
+                    "o = i[\"externalGradingOptions\"]\n"
+                    "sys.exit(not (re.fullmatch(\"[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-"
+                    "[89ab][0-9a-f]{3}-[0-9a-f]{12}\", i[\"uuid\"]) and i[\"type\"] == \"v3\" "
+                    "and i[\"gradingMethod\"] == \"External\" and o[\"enabled\"] and "
+                    "o[\"image\"] == \"isa4-grader\" and "
+                    "o[\"entrypoint\"] == \"/grade/tests/run.sh\"))'"),
+              0)
+        << read("q/ex/info.json");
+
+    std::string bin = ISA4_BINARY;
+    bin = bin.substr(0, bin.rfind('/'));
+    const struct {
+        const char* program;
+        const char* expected;  // what results.json must hold
+    } submissions[] = {
+        {"ADDI r1, r0, 1\nADDI r2, r0, 0\nh: JZ @h\n",
+         "r[\"gradable\"] and r[\"score\"] == 1 and [t[\"name\"] for t in r[\"tests\"]] == "
+         "[\"loads its image\"] and r[\"tests\"][0][\"points\"] == 1"},
+        {"ADDI r1, r0, 1\nADDI r2, r0, 1\nADDI r0, r0, 0\nh: JZ @h\n",
+         "r[\"gradable\"] and abs(r[\"score\"] - 1 / 3) < 1e-9 and len(r[\"tests\"]) == 1 and "
+         "\"not shown\" in r[\"message\"] and \"hidden\" not in json.dumps(r)"},
+        {"MUL r1, r2\n",
+         "not r[\"gradable\"] and \"score\" not in r and "
+         "any(\"does not assemble\" in e for e in r[\"format_errors\"])"},
+    };
+    for (const auto& s : submissions) {
+        ASSERT_EQ(shell("rm -rf grade && mkdir -p grade/student && cp -r q/ex/tests grade/tests"),
+                  0);
+        write("grade/student/program.s", s.program);
+        EXPECT_EQ(shell("cd grade && GRADE_ROOT=\"$PWD\" PATH='" + bin +
+                        "':\"$PATH\" tests/run.sh >run.txt 2>&1"),
+                  0)
+            << read("grade/run.txt");
+        EXPECT_EQ(shell("python3 -c 'import json, jsonschema, sys\n"
+                        "r = json.load(open(\"grade/results/results.json\"))\n"
+                        "jsonschema.validate(r, json.load(open(\"" SOURCE_DIR
+                        "/tests/prairielearn_results.schema.json\")))\n"
+                        "sys.exit(not (" +
+                        std::string(s.expected) + "))'"),
+                  0)
+            << read("grade/results/results.json");
+    }
+}
+
 }  // namespace

@@ -523,6 +523,66 @@ TEST_F(Isa4Command, ImagesAreReadByContentOrByTheFormatGiven) {
     EXPECT_EQ(isa4("run p.rom --steps 0 --quiet --ram t.ram --ram-from raw").status, 0);
 }
 
+// A raw image is written as asked even when its bytes would read back as another format,
+// but with a warning that names the rule and the option that reads it as raw; read with
+// that option it comes back byte for byte.
+TEST_F(Isa4Command, RawImagesThatReadBackAsAnotherFormatAreWrittenWithAWarning) {
+    // The cell values of a RAM whose 256 bytes are `start` then 'A's.
+    const auto cells = [](const std::string& start) {
+        std::string bytes = start + std::string(256 - start.size(), 'A');
+        std::string text = "[0x00..0xFF] =";
+        for (std::size_t a = 0; a < 256; ++a)
+            text += (a == 0 ? " " : ", ") + std::to_string(static_cast<unsigned char>(bytes[a]));
+        return std::make_pair(text + "\n", bytes);
+    };
+    std::string words;  // a ROM whose first line is an Intel HEX record's start
+    for (int a = 0; a < 256; ++a) words += a == 1 ? ".word 0x0A4141\n" : ".word 0x3A4141\n";
+    const struct {
+        const char* name;
+        const char* command;  // writes out.img from in.txt
+        std::string input;
+        const char* warning;  // "" for none
+        const char* read_back;
+    } cases[] = {
+        {"RAM spelling the Logisim header", "ram in.txt -o out.img", cells("v2.0 raw\n").first,
+         "read as a Logisim image, as its first line is 'v2.0 raw'", "--ram --from raw"},
+        {"RAM of Intel HEX lines", "ram in.txt -o out.img", cells(":0300\n").first,
+         "read as Intel HEX, as its first line starts with ':'", "--ram --from raw"},
+        {"RAM of printable lines", "ram in.txt -o out.img", cells("AB\nCD").first, "read as text",
+         "--ram --from raw"},
+        {"ROM of Intel HEX lines", "asm in.txt -o out.img", words,
+         "read as Intel HEX, as its first line starts with ':'", "--from raw"},
+        {"RAM with a zero cell", "ram in.txt -o out.img", "[0] = 0x76\n[1] = 0x32\n", "", "--ram"},
+        {"RAM in Logisim's format", "ram in.txt -o out.img --format logisim",
+         cells("v2.0 raw\n").first, "", "--ram"},
+    };
+    for (const auto& c : cases) {
+        write("in.txt", c.input);
+        const Result r = isa4(c.command);
+        EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+        const std::string written = read("out.img");
+        if (*c.warning == '\0') {
+            EXPECT_EQ(r.err, "") << c.name;
+        } else {
+            EXPECT_NE(r.err.find("out.img: warning: this raw"), std::string::npos) << c.name;
+            EXPECT_NE(r.err.find(c.warning), std::string::npos) << c.name << ": " << r.err;
+            EXPECT_NE(r.err.find("read it back with --"), std::string::npos) << c.name;
+            EXPECT_NE(r.err.find("-from raw"), std::string::npos) << c.name;
+            // convert writes it again as raw, and warns the same.
+            const Result again =
+                isa4(std::string("convert out.img -o again.img --to raw ") + c.read_back);
+            EXPECT_EQ(again.status, 0) << c.name << ": " << again.err;
+            EXPECT_EQ(read("again.img"), written) << c.name;
+            EXPECT_NE(again.err.find(c.warning), std::string::npos) << c.name;
+        }
+    }
+    // Read without the option, the Logisim-looking RAM is not the RAM that was written.
+    write("in.txt", cells("v2.0 raw\n").first);
+    ASSERT_EQ(isa4("ram in.txt -o out.img").status, 0);
+    EXPECT_EQ(read("out.img"), cells("v2.0 raw\n").second);
+    EXPECT_NE(isa4("convert out.img -o again.img --to raw --ram").status, 0);
+}
+
 // isa4 test judges a program as asm and run do: a stray control byte in a comment is
 // still a source, a ROM of FFFFFF words and a ROM padded past the text cap are images.
 TEST_F(Isa4Command, TestJudgesProgramsAsAsmAndRunDo) {

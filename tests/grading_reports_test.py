@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Grades examples/grading with `isa4 test` and hands every report to the tool that
 reads it: prove and Perl's TAP::Parser for TAP, junitparser and xmllint for JUnit XML,
-jsonschema (against Gradescope's documented results.json), Python's csv module, and
+jsonschema (against Gradescope's and PrairieLearn's documented results.json), Python's
+csv module, and
 cmark-gfm (GitHub's own Markdown renderer) for the Markdown summary.
 Each sample submission must get its verdict in every report, and file names full of
 markup, quotes and control bytes must not break any of them.
@@ -25,6 +26,7 @@ ISA4, SOURCE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 EXAMPLE = os.path.join(SOURCE, "examples", "grading")
 SUITE = os.path.join(EXAMPLE, "multiply.suite")
 SCHEMA = json.load(open(os.path.join(SOURCE, "tests", "gradescope_results.schema.json")))
+PL_SCHEMA = json.load(open(os.path.join(SOURCE, "tests", "prairielearn_results.schema.json")))
 CASES = ["six times seven", "zero times five", "five times zero",
          "the product wraps at 256", "the inputs are left alone", "fast enough"]
 POINTS = [2, 1, 1, 1, 1, 2]
@@ -220,6 +222,30 @@ with tempfile.TemporaryDirectory() as scratch:
                 check(point[2] == verdict, sample + ": TAP result " + repr(point))
 
     for sample, path in zip(samples, paths):
+        results = os.path.join(scratch, "pl.json")
+        isa4(SUITE, path, "--prairielearn", results)
+        report = json.load(open(results, encoding="utf-8"))
+        try:
+            jsonschema.validate(report, PL_SCHEMA)
+        except jsonschema.ValidationError as e:
+            check(False, sample + ": PrairieLearn results.json meets the schema: " + e.message)
+        if sample == "eve-broken.s":
+            check(report["gradable"] is False and "score" not in report and
+                  any("unknown instruction 'MUL'" in e for e in report["format_errors"]),
+                  "PrairieLearn: a program that does not assemble is not gradable")
+            continue
+        earned = sum(p for p, v in zip(POINTS, EXPECTED[sample]) if v == "pass")
+        check(abs(report["score"] - earned / sum(POINTS)) < 1e-9, sample + ": PrairieLearn score")
+        shown = [0, 1, 5]
+        check([t["name"] for t in report["tests"]] == [CASES[i] for i in shown],
+              sample + ": PrairieLearn names the visible cases only")
+        check([t["points"] for t in report["tests"]] ==
+              [POINTS[i] if EXPECTED[sample][i] == "pass" else 0 for i in shown],
+              sample + ": PrairieLearn points")
+        check(all(CASES[i] not in json.dumps(report) for i in (2, 3, 4)),
+              sample + ": no hidden case named in PrairieLearn's results")
+
+    for sample, path in zip(samples, paths):
         results = os.path.join(scratch, "results.json")
         isa4(SUITE, path, "--gradescope", results)
         report = check_gradescope(results, EXPECTED[sample])
@@ -361,7 +387,12 @@ with tempfile.TemporaryDirectory() as scratch:
           "a missing folder: " + repr(report))
 
     # A broken suite still leaves a results.json, which does not quote the suite.
-    run = isa4(broken, ada, "--gradescope", results)
+    pl = os.path.join(scratch, "pl-broken.json")
+    run = isa4(broken, ada, "--gradescope", results, "--prairielearn", pl)
+    report = json.load(open(pl, encoding="utf-8"))
+    jsonschema.validate(report, PL_SCHEMA)
+    check(report["gradable"] is False and "many" not in json.dumps(report),
+          "PrairieLearn, broken suite: " + repr(report))
     report = json.load(open(results, encoding="utf-8"))
     meets_schema(report, "a broken suite's results.json")
     check(run.returncode == 2 and report["score"] == 0 and "many" not in report["output"],

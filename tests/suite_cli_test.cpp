@@ -212,8 +212,6 @@ TEST_F(SuiteCommand, ConstraintMistakesAreRefused) {
         "mm.s");
 }
 
-}  // namespace
-
 // "[02] = [00] * [01]": the model adds x y times; the other way adds y x times; the wrong
 // one starts the sum at x, so it ends one x too high.
 const char* const multiply_model = multiply_source;
@@ -382,3 +380,215 @@ TEST_F(SuiteCommand, SuitesThatCanNeverPassOrSayAThingTwiceAreRefused) {
         },
         "mm.s");
 }
+
+// The feedback page's trace starts as the grader started the case, its registers too, so
+// that it ends where the case ended and shows what the end should have been.
+TEST_F(SuiteCommand, FeedbackTracesStartAsTheCaseStarted) {
+    write("adds.s", adds_one);
+    write("t.suite", "case a\n  set r2 = 0x41\n  set [0x03] = 9\n  expect [0x01] = 0\n");
+    EXPECT_EQ(isa4("test t.suite adds.s --feedback fb").status, 1);
+    const std::string page = read("fb/adds.s.html");
+    EXPECT_NE(page.find("\"start\":{\"pc\":255,\"z\":0,\"r\":[0,0,65,0,"), std::string::npos);
+    EXPECT_NE(page.find("\"expected\":[{\"what\":\"[01]\""), std::string::npos);
+}
+
+// A small class for [02] = [00] + [01]: one honest program and four that pass the plain
+// suite by luck, each caught by one of the stricter lines.
+const char* const sum_honest =
+    "        MOVE r1, [0x00]\n"
+    "        MOVE r2, [0x01]\n"
+    "        ADD  r3, r1, r2\n"
+    "        MOVE [0x02], r3\n"
+    "        ADDI r0, r0, 0\n"
+    "halt:   JZ   @halt\n";
+const char* const sum_from_zeroed_cell =  // takes [10] for a zero
+    "        MOVE r3, [0x10]\n"
+    "        MOVE r1, [0x00]\n"
+    "        MOVE r2, [0x01]\n"
+    "        ADD  r3, r3, r1\n"
+    "        ADD  r3, r3, r2\n"
+    "        MOVE [0x02], r3\n"
+    "        ADDI r0, r0, 0\n"
+    "halt:   JZ   @halt\n";
+const char* const sum_through_scratch =  // keeps a sum in [20], then puts [20] back
+    "        MOVE r4, [0x20]\n"
+    "        MOVE r1, [0x00]\n"
+    "        MOVE r2, [0x01]\n"
+    "        ADD  r3, r1, r2\n"
+    "        MOVE [0x20], r3\n"
+    "        MOVE [0x02], [0x20]\n"
+    "        MOVE [0x20], r4\n"
+    "        ADDI r0, r0, 0\n"
+    "halt:   JZ   @halt\n";
+const char* const sum_in_r5 =  // works in r5, which the caller keeps its own
+    "        MOVE r1, [0x00]\n"
+    "        MOVE r2, [0x01]\n"
+    "        ADD  r5, r1, r2\n"
+    "        MOVE [0x02], r5\n"
+    "        ADDI r0, r0, 0\n"
+    "halt:   JZ   @halt\n";
+const char* const sum_reading_the_table =  // adds [30], a cell it has no business reading
+    "        MOVE r1, [0x00]\n"
+    "        MOVE r2, [0x01]\n"
+    "        MOVE r3, [0x30]\n"
+    "        ADD  r3, r3, r1\n"
+    "        ADD  r3, r3, r2\n"
+    "        MOVE [0x02], r3\n"
+    "        ADDI r0, r0, 0\n"
+    "halt:   JZ   @halt\n";
+
+TEST_F(SuiteCommand, RandomRamAndNeverLinesCatchProgramsThatPassByLuck) {
+    const std::string plain =
+        "case sum\n  set [0x00..0x01] = 3, 4\n  expect [0x02] = 7\n  unchanged [0x20..0x2F]\n";
+    const std::string strict = "ram random seed 5\nnever writes [0x20..0x2F]\nnever writes r5\n" +
+                               plain + "  never reads [0x30..0x3F]\n";
+    const struct {
+        const char* name;
+        const char* program;
+        const char* caught;  // what the strict suite says, "" when it passes
+    } programs[] = {
+        {"honest.s", sum_honest, ""},
+        {"zeroed.s", sum_from_zeroed_cell,
+         "t.suite:1:1: started with random RAM (seed 5): "
+         "[02..FF] = "},
+        {"scratch.s", sum_through_scratch,
+         "t.suite:2:1: step 5 (word 04: MOVE [0x20], r3) writes [20], which this case never "
+         "lets it write"},
+        {"r5.s", sum_in_r5,
+         "t.suite:3:1: step 3 (word 02: ADD r5, r1, r2) writes r5, which this case never lets "
+         "it write"},
+        {"table.s", sum_reading_the_table,
+         "t.suite:8:3: step 3 (word 02: MOVE r3, [0x30]) reads [30], which this case never "
+         "lets it read"},
+    };
+    for (const auto& p : programs) {
+        write(p.name, p.program);
+        write("t.suite", plain);
+        const Outcome before = isa4(std::string("test t.suite ") + p.name);
+        EXPECT_EQ(before.status, 0) << p.name << " passes the plain suite\n" << before.out;
+        write("t.suite", strict);
+        const Outcome after = isa4(std::string("test t.suite ") + p.name);
+        EXPECT_EQ(after.status, *p.caught == '\0' ? 0 : 1) << p.name << "\n" << after.out;
+        EXPECT_NE(after.out.find(p.caught), std::string::npos) << p.name << "\n" << after.out;
+    }
+    // The random cells are the same on every run and show where the case failed.
+    write("t.suite", strict);
+    EXPECT_EQ(isa4("test t.suite zeroed.s").out, isa4("test t.suite zeroed.s").out);
+    // Each never line is one line for `partial`: 2 of 3 lines met, 2 of 3 points.
+    write("t.suite",
+          "case sum\n  set [0x00..0x01] = 3, 4\n  expect [0x02] = 7\n  never writes [0x20]\n"
+          "  never reads [0x30]\n  points 3\n  partial\n");
+    EXPECT_EQ(isa4("test t.suite scratch.s --csv c.csv").status, 1);
+    EXPECT_NE(read("c.csv").find("scratch.s,sum,visible,fail,"), std::string::npos);
+    EXPECT_NE(read("c.csv").find(",2,3"), std::string::npos) << read("c.csv");
+}
+
+TEST_F(SuiteCommand, StricterLineMistakesAreRefused) {
+    write("adds.s", adds_one);
+    expect_rows(
+        *this,
+        {
+            {"case a\n  never reads r2\n  expect r1 = 0\n",
+             2,
+             {"t.suite:2:15: error: expected 'never reads [first..last]'"}},
+            {"case a\n  never touches [0x20]\n  expect r1 = 0\n",
+             2,
+             {"t.suite:2:9: error: expected 'never writes [first..last]', 'never writes rN' or "
+              "'never reads [first..last]'"}},
+            {"case a\n  never writes r16\n  expect r1 = 0\n", 2, {"t.suite:2:16: error: "}},
+            {"case a\n  feedback loud\n  expect r1 = 0\n",
+             2,
+             {"t.suite:2:12: error: expected 'feedback full', 'feedback brief' or 'feedback "
+              "score'"}},
+            {"feedback brief\nfeedback score\ncase a\n  expect r1 = 0\n",
+             2,
+             {"t.suite:2:1: error: 'feedback' is already given on line 1"}},
+            {"ram in.ram\ncase a\n  expect r1 = 0\n",
+             2,
+             {"t.suite:1:1: error: 'ram FILE' belongs to a case"}},
+            {"case a\n  ram random seed many\n  expect r1 = 0\n",
+             2,
+             {"t.suite:2:19: error: expected a number"}},
+            {"case a\n  ram random\n  ram random seed 2\n  expect r1 = 0\n",
+             2,
+             {"t.suite:3:3: error: 'ram' is already given on line 2"}},
+            // A case whose only check is a never line checks something.
+            {"case a\n  never writes [0x40..0x4F]\n", 0, {}},
+            {"ram random\ncase a\n  ram random seed 9\n  never writes r9\n", 0, {}},
+        },
+        "adds.s");
+}
+
+// What a student can see: the table, TAP, JUnit, Markdown, CSV, both results.json and
+// the feedback pages. Each level of feedback shows only what it allows.
+TEST_F(SuiteCommand, BriefFeedbackShowsNoExpectedValueAnywhere) {
+    write("model.s", sum_honest);
+    write("wrong.s",
+          "        MOVE r1, [0x00]\n"
+          "        MOVE [0x02], r1\n"
+          "        MOVE [0x03], r1\n"
+          "        ADDI r0, r0, 0\n"
+          "halt:   JZ   @halt\n");
+    const std::string cases =
+        "model model.s\nregisters random seed 3\nram random seed 4\n"
+        "case fixed\n  set [0x00..0x01] = 0x41, 0x82\n  expect [0x02] = 0xC3\n"
+        "  steps >= 6\n  hint \"add both cells\"\n"
+        "case drawn\n  generate 3 seed 8: [0x00..0x01] in 0..100\n  compare [0x02]\n"
+        "case never\n  set [0x00..0x01] = 1, 2\n  expect [0x02] = 3\n  never writes [0x03]\n";
+    const std::string reports =
+        " --tap --junit j.xml --csv c.csv --markdown m.md --feedback fb"
+        " --gradescope g.json --prairielearn p.json";
+    // The table and TAP go to standard output: each its own run.
+    const auto everything = [&](const std::string& suite) {
+        write("t.suite", suite);
+        EXPECT_EQ(std::system(("rm -rf '" + scratch.dir() + "'/fb").c_str()), 0);
+        const Outcome table = isa4("test t.suite wrong.s");
+        const Outcome tap = isa4("test t.suite wrong.s" + reports);
+        EXPECT_EQ(tap.status, 1) << tap.err;
+        std::string seen = table.out + tap.out + tap.err;
+        for (const char* f : {"j.xml", "c.csv", "m.md", "g.json", "p.json"}) seen += read(f);
+        // A page's data: the JSON between its data element's tags.
+        for (const char* f : {"fb/wrong.s.html", "fb/index.html"}) {
+            const std::string page = read(f);
+            const std::size_t data = page.find("<script type=\"application/json\"");
+            EXPECT_NE(data, std::string::npos) << f;
+            if (data != std::string::npos)
+                seen += page.substr(data, page.find("</script>", data) - data);
+        }
+        return seen;
+    };
+    const std::string full = everything(cases);
+    for (const char* shown : {"expected C3", "inputs: [00..01] = ", "started with random",
+                              "hint: add both cells", "\"trace\":0", "steps >= 6", "writes [03]"})
+        EXPECT_NE(full.find(shown), std::string::npos) << "full feedback shows " << shown;
+    const std::string brief = everything("feedback brief\n" + cases);
+    for (const char* hidden :
+         {"expected", "C3", "inputs:", "random", "\"trace\":0", "steps >=", "writes [03]"})
+        EXPECT_EQ(brief.find(hidden), std::string::npos)
+            << "brief feedback shows " << hidden << ": "
+            << brief.substr(std::min(brief.size(), brief.find(hidden) - 300), 600);
+    EXPECT_NE(brief.find("hint: add both cells"), std::string::npos);
+    EXPECT_NE(brief.find("not ok"), std::string::npos) << "which cases failed";
+    // The rules on the program's words give nothing of the end away: brief keeps them.
+    const std::string limited = everything("feedback brief\nmax words 2\n" + cases);
+    EXPECT_NE(limited.find("the program has 5 words, at most 2 are allowed"), std::string::npos);
+    EXPECT_EQ(limited.find("expected"), std::string::npos);
+    const std::string score = everything("feedback score\nmax words 2\n" + cases);
+    EXPECT_EQ(score.find("at most 2 are allowed"), std::string::npos);
+    EXPECT_EQ(score.find("hint:"), std::string::npos);
+    EXPECT_EQ(score.find("expected"), std::string::npos);
+    // Set in a case, it holds for that case alone.
+    const std::string one =
+        everything(cases +
+                   "case told\n  set [0x00..0x01] = 0x60, 0x79\n  expect [0x02] = 0xD9\n"
+                   "  feedback full\n");
+    EXPECT_NE(one.find("expected D9"), std::string::npos);
+    const std::string mixed =
+        everything("feedback brief\n" + cases +
+                   "case told\n  set [0x00..0x01] = 0x60, 0x79\n  expect [0x02] = "
+                   "0xD9\n  feedback full\n");
+    EXPECT_NE(mixed.find("expected D9"), std::string::npos);
+    EXPECT_EQ(mixed.find("expected C3"), std::string::npos);
+}
+
+}  // namespace

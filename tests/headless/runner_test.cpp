@@ -76,6 +76,54 @@ TEST(Runner, TraceSaysWhatEachStepChanged) {
               "itself");
 }
 
+// Each form's reads and writes, the forms that do nothing included.
+TEST(Runner, StepAccessNamesWhatTheNextWordReadsAndWrites) {
+    const struct {
+        const char* source;
+        int read, written, reg;
+    } cases[] = {
+        {"ADD r3, r1, r2", -1, -1, 3},     {"ADDI r0, r0, 0", -1, -1, 0},
+        {"MOVE r4, r5", -1, -1, 4},        {"MOVE r0, r5", -1, -1, -1},
+        {"MOVE r6, [0x21]", 0x21, -1, 6},  {"MOVE r0, [0x21]", -1, -1, -1},
+        {"MOVE [0x30], r1", -1, 0x30, -1}, {"MOVE [0x30], [0x31]", 0x31, 0x30, -1},
+        {"JZ 0x10", -1, -1, -1},           {".word 0x30000", -1, -1, -1},
+    };
+    for (const auto& c : cases) {
+        const StepAccess a = step_access(machine_with(c.source));
+        EXPECT_EQ(a.cell_read, c.read) << c.source;
+        EXPECT_EQ(a.cell_written, c.written) << c.source;
+        EXPECT_EQ(a.register_written, c.reg) << c.source;
+    }
+}
+
+// The log keeps the first step of each access, even when a later step puts the value
+// back, and the run ends as run_machine's does.
+TEST(Runner, AccessLogKeepsTheFirstStepOfEachAccess) {
+    Isa4 logged = machine_with(count_to_three);
+    Isa4 plain = logged;
+    AccessLog log;
+    const RunOutcome out = run_logging_access(logged, RunLimits{}, log);
+    const RunOutcome expected = run_machine(plain, RunLimits{});
+    EXPECT_EQ(out.steps, expected.steps);
+    EXPECT_EQ(out.reason, expected.reason);
+    EXPECT_EQ(logged, plain);
+    EXPECT_EQ(log.cell_written[0x10].step, 2u);
+    EXPECT_EQ(log.cell_written[0x10].address, 1);
+    EXPECT_EQ(log.cell_written[0x10].word, logged.rom[1]);
+    EXPECT_EQ(log.register_written[1].step, 1u);
+    EXPECT_EQ(log.register_written[2].step, 3u);
+    EXPECT_EQ(log.register_written[0].step, 5u);
+    EXPECT_EQ(log.cell_written[0x11].step, 0u);
+    EXPECT_EQ(log.cell_read[0x10].step, 0u);
+
+    Isa4 limited = machine_with(count_to_three);
+    AccessLog cut;
+    RunLimits two;
+    two.max_steps = 1;
+    EXPECT_EQ(run_logging_access(limited, two, cut).reason, StopReason::step_limit);
+    EXPECT_EQ(cut.cell_written[0x10].step, 0u);
+}
+
 TEST(Runner, StateTextUsesTheWorkbenchFormats) {
     Isa4 arch{};
     arch.pc = 0x0C;
