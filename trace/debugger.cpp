@@ -445,9 +445,11 @@ bool Debugger::backward(std::uint64_t count, const Sink& out, Diagnostic& error)
     std::uint64_t first_back = pos_;
     std::uint64_t moved = 0;
     while (moved < count && target > history_.first()) {
-        std::uint64_t k = target;
-        while (k > history_.first() && history_.is_change(k - 1)) --k;
-        target = k > history_.first() ? k - 1 : k;
+        // Values set by hand since the last step go first, all at once; then one step.
+        if (history_.is_change(target - 1))
+            while (target > history_.first() && history_.is_change(target - 1)) --target;
+        else
+            --target;
         if (moved == 0) first_back = target;
         ++moved;
     }
@@ -482,6 +484,7 @@ bool Debugger::backward(std::uint64_t count, const Sink& out, Diagnostic& error)
         }
         apply_delta(arch, d);
     }
+    const std::uint64_t from = pos_;
     if (found) {
         move_to(found->position);
         out(Tone::stop, found->why);
@@ -491,6 +494,11 @@ bool Debugger::backward(std::uint64_t count, const Sink& out, Diagnostic& error)
             out(Tone::stop,
                 "stopped at step " + std::to_string(step_number()) + ": " + history_start_text());
     }
+    std::uint64_t undone = 0;
+    for (std::uint64_t k = pos_; k < from; ++k) undone += history_.is_change(k) ? 1 : 0;
+    if (undone > 0)
+        out(Tone::plain, "undone: " + std::to_string(undone) +
+                             (undone == 1 ? " value set by hand" : " values set by hand"));
     show_where(out);
     return true;
 }
