@@ -216,7 +216,7 @@ CLI::App* add_debug_command(CLI::App& app, DebugArgs& args) {
     cmd->add_option("--ex", args.commands,
                     "run this command first (-ex as gdb spells it; repeatable)")
         ->type_name("CMD")
-        ->expected(1);
+        ->allow_extra_args(false);
     cmd->footer(
         "Commands: step [N] (s), back [N] (reverse-step, rs), continue (c), "
         "reverse-continue (rc), goto STEP, restart, break ADDR|LABEL (b), delete [N], "
