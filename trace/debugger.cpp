@@ -398,7 +398,12 @@ void Debugger::forward(std::uint64_t most, bool stops, bool each, const Sink& ou
     const SymbolTable* symbols = program_.symbols.empty() ? nullptr : &program_.symbols;
     std::uint64_t done = 0;
     std::string stop;
-    std::string last_line;
+    Isa4 last_before{};  // the last step's machine before it, for its line
+    bool last_go_on = true;
+    const auto line_of = [&](const Isa4& before, bool go_on) {
+        return trace_line(step_number(), before, now_, go_on, symbols) +
+               source_note(static_cast<std::uint8_t>(before.pc + 1));
+    };
     while (done < most) {
         if (stops && done > 0 && at_breakpoint(now_)) {
             stop = "breakpoint at " + hex2(now_.pc + 1);
@@ -420,9 +425,10 @@ void Debugger::forward(std::uint64_t most, bool stops, bool each, const Sink& ou
             pos_ = history_.end();
         }
         ++done;
-        const std::uint8_t address = static_cast<std::uint8_t>(before.pc + 1);
-        last_line = trace_line(step_number(), before, now_, go_on, symbols) + source_note(address);
-        if (each) out(Tone::plain, last_line);
+        if (each)
+            out(Tone::plain, line_of(before, go_on));
+        else
+            last_before = before, last_go_on = go_on;
         if (!stops) continue;
         if (!go_on) {
             stop = "halting JZ at " + hex2(now_.pc);
@@ -433,7 +439,7 @@ void Debugger::forward(std::uint64_t most, bool stops, bool each, const Sink& ou
             break;
         }
     }
-    if (!each && !last_line.empty()) out(Tone::plain, last_line);
+    if (!each && done > 0) out(Tone::plain, line_of(last_before, last_go_on));
     if (stop.empty() && done == debug_step_limit) stop = "step limit at " + hex2(now_.pc);
     if (!stop.empty()) out(Tone::stop, "stopped after " + steps_text(step_number()) + ": " + stop);
 }
@@ -569,37 +575,41 @@ void Debugger::set(const DebugCommand& c, const Sink& out) {
 void Debugger::when(const DebugTarget& t, const Sink& out) const {
     const SymbolTable* symbols = program_.symbols.empty() ? nullptr : &program_.symbols;
     const StepDelta::Write kind = t.kind == DebugTarget::reg ? StepDelta::reg : StepDelta::ram;
-    std::vector<std::string> lines;
-    std::uint64_t steps = 0, changes = 0;
-    Isa4 arch = history_.state_at(history_.first());
-    for (std::uint64_t k = history_.first(); k < history_.end(); ++k) {
+    const auto writes = [&](std::uint64_t k) {
         const StepDelta& d = history_.entry(k);
-        if (d.write == kind && d.index == t.first) {
-            const bool change = history_.is_change(k);
-            const std::uint64_t n = history_.step_number(k) + (change ? 0 : 1);
-            std::string line = printf_text("step %6llu  ", static_cast<unsigned long long>(n));
-            if (change) {
-                line += "set by hand";
-                ++changes;
-            } else {
-                const std::uint8_t a = static_cast<std::uint8_t>(arch.pc + 1);
-                line += hex2(a) + "  " + word_hex(arch.rom[a]) + "  " +
-                        executed_text(arch.rom[a], a, symbols);
-                ++steps;
-            }
-            line += "  -> " + hex2(d.value);
-            if (k + 1 == pos_) line += "  (the last step)";
-            lines.push_back(line);
-        }
-        apply_delta(arch, d);
-    }
+        return d.write == kind && d.index == t.first;
+    };
+    // Counted first for the title, then listed as the history is replayed.
+    std::uint64_t steps = 0, changes = 0;
+    for (std::uint64_t k = history_.first(); k < history_.end(); ++k)
+        if (writes(k)) ++(history_.is_change(k) ? changes : steps);
     std::string title = target_name(t) + ": written by " + steps_text(steps);
     if (changes > 0)
         title +=
             " and set by hand " + std::to_string(changes) + (changes == 1 ? " time" : " times");
     if (history_.first() > 0) title += " since " + history_start_text();
     out(Tone::plain, title);
-    for (const std::string& line : lines) out(Tone::plain, line);
+
+    Isa4 arch = history_.state_at(history_.first());
+    for (std::uint64_t k = history_.first(); k < history_.end(); ++k) {
+        const StepDelta& d = history_.entry(k);
+        if (writes(k)) {
+            const bool change = history_.is_change(k);
+            const std::uint64_t n = history_.step_number(k) + (change ? 0 : 1);
+            std::string line = printf_text("step %6llu  ", static_cast<unsigned long long>(n));
+            if (change) {
+                line += "set by hand";
+            } else {
+                const std::uint8_t a = static_cast<std::uint8_t>(arch.pc + 1);
+                line += hex2(a) + "  " + word_hex(arch.rom[a]) + "  " +
+                        executed_text(arch.rom[a], a, symbols);
+            }
+            line += "  -> " + hex2(d.value);
+            if (k + 1 == pos_) line += "  (just run)";
+            out(Tone::plain, line);
+        }
+        apply_delta(arch, d);
+    }
 }
 
 void Debugger::list(const Sink& out) const {
