@@ -182,13 +182,11 @@ private:
 
 void spell_debug_options(int argc, char** argv) {
     static char long_form[] = "--ex";
-    bool in_debug = false;
-    for (int i = 1; i < argc; ++i) {
+    int first = 1;  // the subcommand: the first argument that is no option
+    while (first < argc && argv[first][0] == '-') ++first;
+    if (first >= argc || std::strcmp(argv[first], "debug") != 0) return;
+    for (int i = first + 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") == 0) return;
-        if (!in_debug) {
-            in_debug = std::strcmp(argv[i], "debug") == 0;
-            continue;
-        }
         if (std::strcmp(argv[i], "-ex") == 0) {
             argv[i] = long_form;
             ++i;  // its command, whatever it reads

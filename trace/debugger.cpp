@@ -298,7 +298,13 @@ std::string help_text(std::string_view command) {
     for (const CommandInfo& c : command_table) {
         if (!command.empty() && find_command(command) != &c) continue;
         std::string line = c.usage;
-        if (c.short_forms[0] != '\0') line += std::string(" (") + c.short_forms + ")";
+        if (c.short_forms[0] != '\0') {
+            std::string forms = c.short_forms;
+            for (std::size_t at = forms.find(' '); at != std::string::npos;
+                 at = forms.find(' ', at + 2))
+                forms.replace(at, 1, ", ");
+            line += " (" + forms + ")";
+        }
         if (line.size() < 34) line.resize(34, ' ');
         out += line + "  " + c.help + "\n";
     }
