@@ -54,6 +54,15 @@ TEST_F(DebugCommand, StepsAsTheTraceOfARunAndBackToTheStart) {
     for (std::size_t k = 1; k < 5; ++k) EXPECT_EQ(lines[k], lines[k + 25]);
     EXPECT_EQ(lines[0], lines[25]);
     EXPECT_EQ(lines[0], "step 0, next 00  61000  MOVE r1, [0x00]");
+
+    // An image with its symbol file: the names as run --trace --symbols shows them.
+    ASSERT_EQ(isa4("asm multiply.s -o named.rom --symbols named.sym").status, 0);
+    const std::vector<std::string> named = trace("named.rom --ram data.ram --symbols named.sym");
+    const std::vector<std::string> stepped =
+        lines_of(debug("named.rom --ram data.ram --symbols named.sym", "step 8\n").out);
+    ASSERT_EQ(stepped.size(), 9u);
+    EXPECT_NE(stepped[3].find("loop: ADDI"), std::string::npos) << stepped[3];
+    for (std::size_t k = 0; k < 8; ++k) EXPECT_EQ(stepped[1 + k], named[k]);
 }
 
 TEST_F(DebugCommand, ContinueStopsWhereRunStops) {
