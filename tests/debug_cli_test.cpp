@@ -14,7 +14,7 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
-class DebugCommand : public Isa4InScratch {
+class DebugSession : public Isa4InScratch {
 protected:
     void SetUp() override {
         write("multiply.s", multiply_source);
@@ -39,7 +39,7 @@ protected:
     }
 };
 
-TEST_F(DebugCommand, StepsAsTheTraceOfARunAndBackToTheStart) {
+TEST_F(DebugSession, StepsAsTheTraceOfARunAndBackToTheStart) {
     const std::vector<std::string> traced = trace("multiply.rom --ram data.ram");
     ASSERT_GT(traced.size(), 20u);
     const Outcome out = debug("multiply.rom --ram data.ram",
@@ -65,7 +65,7 @@ TEST_F(DebugCommand, StepsAsTheTraceOfARunAndBackToTheStart) {
     for (std::size_t k = 0; k < 8; ++k) EXPECT_EQ(stepped[1 + k], named[k]);
 }
 
-TEST_F(DebugCommand, ContinueStopsWhereRunStops) {
+TEST_F(DebugSession, ContinueStopsWhereRunStops) {
     // Address 8 (done: MOVE [0x02], r3), 0x08 either way it is written.
     const Outcome run = isa4("run multiply.rom --ram data.ram --break 8");
     const std::string stop = lines_of(run.out).at(0);
@@ -82,7 +82,7 @@ TEST_F(DebugCommand, ContinueStopsWhereRunStops) {
     EXPECT_EQ(lines[2], halt);
 }
 
-TEST_F(DebugCommand, AWatchBackwardFindsTheLastWriteWhenLists) {
+TEST_F(DebugSession, AWatchBackwardFindsTheLastWriteWhenLists) {
     const Outcome out = debug("multiply.s --ram data.ram",
                               "watch [02]\ncontinue\ncontinue\nwhen [02]\nrc\nprint [02]\n");
     EXPECT_EQ(out.err, "");
@@ -103,7 +103,7 @@ TEST_F(DebugCommand, AWatchBackwardFindsTheLastWriteWhenLists) {
     EXPECT_EQ(lines.back(), "[02] = 00");
 }
 
-TEST_F(DebugCommand, SetThenBackUndoesIt) {
+TEST_F(DebugSession, SetThenBackUndoesIt) {
     const Outcome out = debug("multiply.s --ram data.ram",
                               "step 2\nset r2 = 1\nprint r2\nback\nprint r2\nset [00] = 7F\n"
                               "p [00]\nback\np [00]\n");
@@ -119,7 +119,7 @@ TEST_F(DebugCommand, SetThenBackUndoesIt) {
     EXPECT_EQ(answers[9], "[00] = 03");
 }
 
-TEST_F(DebugCommand, HostileCommandsAnswerAndTheSessionGoesOn) {
+TEST_F(DebugSession, HostileCommandsAnswerAndTheSessionGoesOn) {
     const std::string long_line = "print " + std::string(1 << 20, 'r');
     const std::string commands[] = {
         "frobnicate",
@@ -157,7 +157,7 @@ TEST_F(DebugCommand, HostileCommandsAnswerAndTheSessionGoesOn) {
     EXPECT_EQ(out.out.find('\x1b'), std::string::npos);
 }
 
-TEST_F(DebugCommand, StatusOptionsAndTheSameTextEveryTime) {
+TEST_F(DebugSession, StatusOptionsAndTheSameTextEveryTime) {
     // A program that cannot be read: status 1 before anything is shown.
     Outcome out = debug("missing.s", "step\n");
     EXPECT_EQ(out.status, 1);
