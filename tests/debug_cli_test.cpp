@@ -155,6 +155,13 @@ TEST_F(DebugSession, HostileCommandsAnswerAndTheSessionGoesOn) {
     }
     EXPECT_EQ(errors.at(0), "frobnicate: error: no such command (help lists them)");
     EXPECT_EQ(out.out.find('\x1b'), std::string::npos);
+
+    // A source line of a megabyte, with control bytes, is shown cut short and escaped.
+    write("long.s", "ADDI r1, r1, 1 ; \x1b[2J" + std::string(1 << 20, 'x') + "\n");
+    const Outcome shown = debug("long.s", "step\nlist\n");
+    EXPECT_EQ(shown.status, 0);
+    for (const std::string& line : lines_of(shown.out)) EXPECT_LT(line.size(), 400u);
+    EXPECT_EQ(shown.out.find('\x1b'), std::string::npos);
 }
 
 TEST_F(DebugSession, StatusOptionsAndTheSameTextEveryTime) {

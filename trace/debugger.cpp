@@ -154,18 +154,23 @@ std::string steps_text(std::uint64_t n) {
     return std::to_string(n) + (n == 1 ? " step" : " steps");
 }
 
+// The longest program line shown whole; a longer one is cut with "...".
+constexpr std::size_t shown_line_size = 160;
+
 // A line of the program as it can be shown: tabs as spaces, other bytes escaped, its
 // indent kept only for a listing.
 std::string shown_line(std::string_view line, bool indent = false) {
-    std::string spaced;
     while (!line.empty() && is_space(line.back())) line.remove_suffix(1);
     if (!indent) line = trimmed(line);
+    std::string spaced;
     for (char c : line) {
-        if (c == '\t') do
-                spaced += ' ';
-            while (spaced.size() % 8 != 0);
-        else
+        if (spaced.size() >= shown_line_size) return escape_for_message(spaced) + "...";
+        if (c != '\t') {
             spaced += c;
+            continue;
+        }
+        do spaced += ' ';
+        while (spaced.size() % 8 != 0);
     }
     return escape_for_message(spaced);
 }
