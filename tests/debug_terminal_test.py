@@ -6,6 +6,7 @@ Usage: debug_terminal_test.py ISA4 SOURCE_DIR"""
 import os
 import pty
 import select
+import subprocess
 import sys
 import tempfile
 import time
@@ -13,6 +14,10 @@ import time
 isa4, root = sys.argv[1], sys.argv[2]
 program = os.path.join(root, "examples", "count.s")
 faults = []
+# Built without libedit, isa4 reads plain lines: no history to bring back.
+editing = "libedit" in subprocess.run(["ldd", isa4], capture_output=True, text=True).stdout
+if not editing:
+    print("isa4 is built without libedit: the history check is skipped")
 
 
 def check(ok, what, seen=""):
@@ -73,7 +78,7 @@ with tempfile.TemporaryDirectory() as home:
     check("r1 = 01" in out, "print r1", out)
     out = t.type("step\r")
     out = t.type("\x1b[A\x1b[A\r")  # the up arrow twice: print r1 again
-    check("r1 = 01" in out, "the history did not bring print r1 back", out)
+    check(not editing or "r1 = 01" in out, "the history did not bring print r1 back", out)
     out = t.type("back 3\r")
     check("step 0, next 00" in out, "back 3 did not return to the start", out)
     out = t.type("frobnicate\r")
