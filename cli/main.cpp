@@ -12,6 +12,7 @@
 #include "cli/autograder_command.h"
 #include "cli/cli_io.h"
 #include "cli/convert_command.h"
+#include "cli/debug_command.h"
 #include "cli/dis_command.h"
 #include "cli/ram_command.h"
 #include "cli/run_command.h"
@@ -44,7 +45,10 @@ int run_command(int argc, char** argv) {
     CLI::App* trace_cmd = add_trace_command(app, trace_args);
     AutograderArgs autograder_args;
     CLI::App* autograder_cmd = add_autograder_command(app, autograder_args);
+    DebugArgs debug_args;
+    CLI::App* debug_cmd = add_debug_command(app, debug_args);
 
+    spell_debug_options(argc, argv);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -59,6 +63,7 @@ int run_command(int argc, char** argv) {
     if (test_cmd->parsed()) return run_test(test_args);
     if (trace_cmd->parsed()) return run_trace(trace_args);
     if (autograder_cmd->parsed()) return run_autograder(autograder_args);
+    if (debug_cmd->parsed()) return run_debug(debug_args);
     return exit_usage;
 }
 

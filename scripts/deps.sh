@@ -16,6 +16,7 @@ build=(
     cmake make g++ pkg-config
     libsdl2-dev libimgui-dev libgl-dev  # the workbench: SDL2, Dear ImGui 1.86, OpenGL
     libcli11-dev                        # the isa4 command line
+    libedit-dev                         # line editing and history in isa4 debug
     help2man                            # isa4(1), made from isa4 --help-all
 )
 

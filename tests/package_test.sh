@@ -3,7 +3,7 @@
 # its dependencies (found by dpkg-shlibdeps) and that it holds the whole install under
 # /usr. The workbench's (kelvane) holds the desktop files and isa4; the package of isa4
 # alone holds isa4, its manual page and the examples, and depends on the C and C++
-# runtimes only.
+# runtimes and libedit (line editing in isa4 debug) only.
 #
 #   tests/package_test.sh BUILD_DIR
 set -uo pipefail
@@ -49,10 +49,10 @@ kelvane)
     done
     ;;
 isa4)
-    # The C and C++ runtimes and nothing else: no display stack.
+    # The C and C++ runtimes, and libedit for the debugger's line editing; no display stack.
     for package in $(echo "$depends" | sed 's/([^)]*)//g; s/,/ /g'); do
         case $package in
-            libc6 | libgcc-s1 | libstdc++6) ;;
+            libc6 | libgcc-s1 | libstdc++6 | libedit2) ;;
             *) fail "isa4 depends on $package: $depends" ;;
         esac
     done
