@@ -218,9 +218,10 @@ CLI::App* add_debug_command(CLI::App& app, DebugArgs& args) {
     cmd->footer(
         "Commands: step [N] (s), back [N] (reverse-step, rs), continue (c), "
         "reverse-continue (rc), goto STEP, restart, break ADDR|LABEL (b), delete [N], "
-        "watch rN|[AA]|[AA..BB], info breakpoints|watch|registers, print rN|pc|z|[AA]|[AA..BB] "
-        "(p), when rN|[AA], set rN|[AA]|pc|z = V, list, help [COMMAND], quit. Addresses "
-        "and values are hex, counts and steps decimal.\n"
+        "watch rN|[ADDR]|[ADDR..ADDR], info breakpoints|watch|registers, "
+        "print rN|pc|z|[ADDR]|[ADDR..ADDR] (p), when rN|[ADDR], set rN|[ADDR]|pc|z = V, list, "
+        "help [COMMAND], quit. Numbers are written as in the sources: decimal, 0x hex or 0b "
+        "binary (16, 0x10, 0b10000); the answers show addresses and values in hex.\n"
         "On a terminal: the prompt (isa4), line editing and history, Enter repeats the last "
         "step or back, colour unless NO_COLOR is set. Otherwise standard input is read as a "
         "script: no prompt, no colour, the same text every time.\n"

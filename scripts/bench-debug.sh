@@ -30,7 +30,7 @@ loop:   ADDI r1, r1, 1
 PROGRAM
 {
     for _ in $(seq 10); do echo continue; done
-    echo "watch [10]"
+    echo "watch [0x10]"
     echo reverse-continue
     echo "goto 5"
     echo "goto 999999"

@@ -66,14 +66,23 @@ TEST_F(DebugSession, StepsAsTheTraceOfARunAndBackToTheStart) {
 }
 
 TEST_F(DebugSession, ContinueStopsWhereRunStops) {
-    // Address 8 (done: MOVE [0x02], r3), 0x08 either way it is written.
+    // Address 8 (done: MOVE [0x02], r3), written as run --break takes it, or by its label.
     const Outcome run = isa4("run multiply.rom --ram data.ram --break 8");
     const std::string stop = lines_of(run.out).at(0);
     ASSERT_EQ(stop.rfind("stopped after", 0), 0u) << stop;
-    Outcome out = debug("multiply.rom --ram data.ram", "break 08\ncontinue\n");
-    std::vector<std::string> lines = lines_of(out.out);
-    ASSERT_EQ(lines.size(), 5u) << out.out;
-    EXPECT_EQ(lines[3], stop);
+    Outcome out;
+    std::vector<std::string> lines;
+    for (const char* address : {"8", "0x08", "0b1000", "done"}) {
+        out = debug("multiply.s --ram data.ram", std::string("break ") + address + "\ncontinue\n");
+        lines = lines_of(out.out);
+        ASSERT_EQ(lines.size(), 5u) << address << "\n" << out.out;
+        EXPECT_EQ(lines[3], stop) << address;
+    }
+    // A number is the same number as in run --break: 10 is ten, shown as 0A.
+    EXPECT_EQ(lines_of(isa4("run multiply.rom --ram data.ram --break 10").out).at(0),
+              lines_of(debug("multiply.rom --ram data.ram", "break 10\nc\n").out).at(3));
+    EXPECT_EQ(lines_of(debug("multiply.rom", "break 10\n").out).at(1).substr(0, 18),
+              "breakpoint 1 at 0A");
     // With no breakpoint: the halting JZ, said as run says it.
     const std::string halt = lines_of(isa4("run multiply.rom --ram data.ram").out).at(0);
     out = debug("multiply.rom --ram data.ram", "c\n");
@@ -84,7 +93,7 @@ TEST_F(DebugSession, ContinueStopsWhereRunStops) {
 
 TEST_F(DebugSession, AWatchBackwardFindsTheLastWriteWhenLists) {
     const Outcome out = debug("multiply.s --ram data.ram",
-                              "watch [02]\ncontinue\ncontinue\nwhen [02]\nrc\nprint [02]\n");
+                              "watch [0x02]\ncontinue\ncontinue\nwhen [2]\nrc\nprint [0x02]\n");
     EXPECT_EQ(out.err, "");
     const std::vector<std::string> lines = lines_of(out.out);
     // The write `when` lists last...
@@ -105,8 +114,8 @@ TEST_F(DebugSession, AWatchBackwardFindsTheLastWriteWhenLists) {
 
 TEST_F(DebugSession, SetThenBackUndoesIt) {
     const Outcome out = debug("multiply.s --ram data.ram",
-                              "step 2\nset r2 = 1\nprint r2\nback\nprint r2\nset [00] = 7F\n"
-                              "p [00]\nback\np [00]\n");
+                              "step 2\nset r2 = 1\nprint r2\nback\nprint r2\nset [0] = 0x7F\n"
+                              "p [0x00]\nback\np [0]\n");
     EXPECT_EQ(out.err, "");
     const std::vector<std::string> lines = lines_of(out.out);
     const std::vector<std::string> answers(lines.end() - 10, lines.end());
@@ -126,10 +135,10 @@ TEST_F(DebugSession, HostileCommandsAnswerAndTheSessionGoesOn) {
         "step 99999999999999999999999",
         "goto 18446744073709551615",
         "back 18446744073709551615",
-        "print [00..100]",
+        "print [00..256]",
         "print [FF..00]",
         "watch [00..1FF]",
-        "set [100] = 1",
+        "set [256] = 1",
         "set r1 = -1",
         "break 256",
         "delete 99",

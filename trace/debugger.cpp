@@ -18,44 +18,46 @@ struct CommandInfo {
     const char* short_forms;  // space-separated
     const char* usage;
     const char* expects;  // for "expected ..." when the rest of the line does not fit
+    bool numbers;         // reads numbers: a fault reminds how they are written
     const char* help;
 };
 
 const CommandInfo command_table[] = {
-    {DebugCommand::step, "step", "s", "step [N]", "a count of steps in decimal",
+    {DebugCommand::step, "step", "s", "step [N]", "a count of steps", true,
      "run the next N words (1 by default), a line each"},
-    {DebugCommand::back, "back", "reverse-step rs", "back [N]", "a count of steps in decimal",
+    {DebugCommand::back, "back", "reverse-step rs", "back [N]", "a count of steps", true,
      "go back N steps (1 by default)"},
-    {DebugCommand::forward_continue, "continue", "c", "continue", "nothing after it",
+    {DebugCommand::forward_continue, "continue", "c", "continue", "nothing after it", false,
      "run to a breakpoint, a watched value changing, a halting JZ or the step limit"},
     {DebugCommand::reverse_continue, "reverse-continue", "rc", "reverse-continue",
-     "nothing after it",
+     "nothing after it", false,
      "go back to a breakpoint, a watched value changing, a halting JZ or the first step held"},
-    {DebugCommand::go_to, "goto", "", "goto STEP", "a step number in decimal",
+    {DebugCommand::go_to, "goto", "", "goto STEP", "a step number", true,
      "go to the state after step STEP, back or forward"},
-    {DebugCommand::restart, "restart", "", "restart", "nothing after it",
+    {DebugCommand::restart, "restart", "", "restart", "nothing after it", false,
      "start again from reset, forgetting the steps and the values set"},
-    {DebugCommand::breakpoint, "break", "b", "break ADDR|LABEL",
-     "an address in hex (00..FF) or a label", "stop before the word at ADDR executes"},
-    {DebugCommand::remove, "delete", "d", "delete [N]", "a breakpoint or watch number",
+    {DebugCommand::breakpoint, "break", "b", "break ADDR|LABEL", "an address 0..255 or a label",
+     true, "stop before the word at ADDR executes"},
+    {DebugCommand::remove, "delete", "d", "delete [N]", "a breakpoint or watch number", true,
      "delete breakpoint or watch N (every one without N)"},
-    {DebugCommand::watch, "watch", "", "watch rN|[AA]|[AA..BB]",
-     "rN, [AA] or [AA..BB] with addresses in hex",
+    {DebugCommand::watch, "watch", "", "watch rN|[ADDR]|[ADDR..ADDR]",
+     "rN, [ADDR] or [ADDR..ADDR] with ADDR 0..255 or a name", true,
      "stop when the value changes, forward or backward"},
     {DebugCommand::info, "info", "i", "info breakpoints|watch|registers",
-     "breakpoints, watch or registers", "list the breakpoints and watches, or the registers"},
-    {DebugCommand::print, "print", "p", "print rN|pc|z|[AA]|[AA..BB]",
-     "rN, pc, z, [AA] or [AA..BB] with addresses in hex", "show a value now"},
-    {DebugCommand::when, "when", "", "when rN|[AA]", "rN or [AA] with the address in hex",
-     "every step that wrote it, with the word that did it"},
-    {DebugCommand::set, "set", "", "set rN|[AA]|pc = V, set z = 0|1",
-     "rN = V, [AA] = V, pc = V or z = 0|1 with V in hex (00..FF)",
+     "breakpoints, watch or registers", false,
+     "list the breakpoints and watches, or the registers"},
+    {DebugCommand::print, "print", "p", "print rN|pc|z|[ADDR]|[ADDR..ADDR]",
+     "rN, pc, z, [ADDR] or [ADDR..ADDR] with ADDR 0..255 or a name", true, "show a value now"},
+    {DebugCommand::when, "when", "", "when rN|[ADDR]", "rN or [ADDR] with ADDR 0..255 or a name",
+     true, "every step that wrote it, with the word that did it"},
+    {DebugCommand::set, "set", "", "set rN|[ADDR]|pc = V, set z = 0|1",
+     "rN = V, [ADDR] = V, pc = V or z = 0|1 with V 0..255", true,
      "change a value now; later recorded steps are dropped, back undoes it"},
-    {DebugCommand::list, "list", "l", "list", "nothing after it",
+    {DebugCommand::list, "list", "l", "list", "nothing after it", false,
      "the program around the next word, marked =>"},
-    {DebugCommand::help, "help", "h", "help [COMMAND]", "a command name",
+    {DebugCommand::help, "help", "h", "help [COMMAND]", "a command name", false,
      "these lines, or the line of one command"},
-    {DebugCommand::quit, "quit", "q", "quit", "nothing after it", "end the session"},
+    {DebugCommand::quit, "quit", "q", "quit", "nothing after it", false, "end the session"},
 };
 
 const CommandInfo* find_command(std::string_view word) {
@@ -90,17 +92,20 @@ std::string without_spaces(std::string_view s) {
     return out;
 }
 
-// A value in hex as the answers show it ("A0", "5"), or with 0x; at most `max`.
-std::optional<unsigned> hex_value(std::string_view text, unsigned max) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-        text.remove_prefix(2);
-    const std::optional<std::uint64_t> v = digits_value(text, 16);
-    if (!v || *v > max) return std::nullopt;
-    return static_cast<unsigned>(*v);
+// A number written as everywhere else in isa4 (decimal, 0x hex or 0b binary), at most
+// `max`. A word that reads only as hex without its 0x ("A0") sets `hint`, once.
+std::optional<std::uint64_t> number_of(std::string_view text, std::uint64_t max,
+                                       std::string& hint) {
+    const std::optional<std::uint64_t> n = parse_cli_number(std::string(text), 0, max);
+    if (n || !hint.empty()) return n;
+    if (const std::optional<std::uint64_t> hex = digits_value(text, 16); hex && *hex <= max)
+        hint = printf_text("write hex as 0x%02llX", static_cast<unsigned long long>(*hex));
+    return std::nullopt;
 }
 
-// A cell address: hex, or a name of the program whose value is one (constants first).
-std::optional<unsigned> cell_address(std::string_view text, const SymbolTable& symbols) {
+// A cell address: a name of the program whose value is one (constants first), or a number.
+std::optional<unsigned> cell_address(std::string_view text, const SymbolTable& symbols,
+                                     std::string& hint) {
     if (is_identifier_start(text.empty() ? '\0' : text[0])) {
         const NamedValue* found = nullptr;
         for (const NamedValue& n : symbols.names)
@@ -109,11 +114,14 @@ std::optional<unsigned> cell_address(std::string_view text, const SymbolTable& s
                 found = &n;
         if (found != nullptr) return static_cast<unsigned>(found->value);
     }
-    return hex_value(text, 255);
+    const std::optional<std::uint64_t> a = number_of(text, 255, hint);
+    if (!a) return std::nullopt;
+    return static_cast<unsigned>(*a);
 }
 
-// rN, pc, z, [AA] or [AA..BB], with spaces already taken out.
-std::optional<DebugTarget> parse_target(std::string_view text, const SymbolTable& symbols) {
+// rN, pc, z, [ADDR] or [ADDR..ADDR], with spaces already taken out.
+std::optional<DebugTarget> parse_target(std::string_view text, const SymbolTable& symbols,
+                                        std::string& hint) {
     DebugTarget t;
     if (lower(text) == "pc") {
         t.kind = DebugTarget::pc;
@@ -132,11 +140,11 @@ std::optional<DebugTarget> parse_target(std::string_view text, const SymbolTable
     text = text.substr(1, text.size() - 2);
     const std::size_t dots = text.find("..");
     t.kind = DebugTarget::ram;
-    const std::optional<unsigned> first = cell_address(text.substr(0, dots), symbols);
+    const std::optional<unsigned> first = cell_address(text.substr(0, dots), symbols, hint);
     if (!first) return std::nullopt;
     t.first = t.last = *first;
     if (dots == std::string_view::npos) return t;
-    const std::optional<unsigned> last = cell_address(text.substr(dots + 2), symbols);
+    const std::optional<unsigned> last = cell_address(text.substr(dots + 2), symbols, hint);
     if (!last || *last < *first) return std::nullopt;
     t.last = *last;
     return t;
@@ -217,9 +225,14 @@ std::optional<DebugCommand> parse_command(std::string_view line, const SymbolTab
     }
     error.file = info->name;
     c.kind = info->kind;
+    std::string hint;  // how a hex word without its 0x is written
     const auto fault = [&]() -> std::optional<DebugCommand> {
         error.message = std::string("expected ") + info->expects +
                         (rest.empty() ? "" : ", not " + in_quotes(rest));
+        if (!hint.empty())
+            error.message += "; " + hint;
+        else if (info->numbers && !rest.empty())
+            error.message += "; numbers are decimal, 0x hex or 0b binary";
         return std::nullopt;
     };
     const std::string packed = without_spaces(rest);
@@ -233,8 +246,7 @@ std::optional<DebugCommand> parse_command(std::string_view line, const SymbolTab
                 c.all = true;
                 return c;
             }
-            const std::optional<std::uint64_t> n =
-                parse_cli_number(std::string(rest), 0, UINT64_MAX);
+            const std::optional<std::uint64_t> n = number_of(rest, UINT64_MAX, hint);
             if (!n) return fault();
             c.count = *n;
             return c;
@@ -243,9 +255,10 @@ std::optional<DebugCommand> parse_command(std::string_view line, const SymbolTab
             const NamedValue* label = nullptr;
             for (const NamedValue& n : symbols.names)
                 if (n.is_label && n.name == rest && n.value >= 0 && n.value <= 255) label = &n;
-            const std::optional<unsigned> a =
-                label != nullptr ? std::optional<unsigned>(static_cast<unsigned>(label->value))
-                                 : hex_value(rest, 255);
+            const std::optional<std::uint64_t> a =
+                label != nullptr
+                    ? std::optional<std::uint64_t>(static_cast<std::uint64_t>(label->value))
+                    : number_of(rest, 255, hint);
             if (!a) return fault();
             c.address = static_cast<std::uint8_t>(*a);
             return c;
@@ -253,7 +266,7 @@ std::optional<DebugCommand> parse_command(std::string_view line, const SymbolTab
         case DebugCommand::watch:
         case DebugCommand::print:
         case DebugCommand::when: {
-            const std::optional<DebugTarget> t = parse_target(packed, symbols);
+            const std::optional<DebugTarget> t = parse_target(packed, symbols, hint);
             if (!t) return fault();
             const bool one =
                 t->kind == DebugTarget::reg || (t->kind == DebugTarget::ram && t->first == t->last);
@@ -267,10 +280,10 @@ std::optional<DebugCommand> parse_command(std::string_view line, const SymbolTab
         case DebugCommand::set: {
             const std::size_t eq = packed.find('=');
             if (eq == std::string::npos) return fault();
-            const std::optional<DebugTarget> t = parse_target(packed.substr(0, eq), symbols);
+            const std::optional<DebugTarget> t = parse_target(packed.substr(0, eq), symbols, hint);
             if (!t || (t->kind == DebugTarget::ram && t->first != t->last)) return fault();
-            const std::optional<unsigned> v =
-                hex_value(packed.substr(eq + 1), t->kind == DebugTarget::z ? 1 : 255);
+            const std::optional<std::uint64_t> v =
+                number_of(packed.substr(eq + 1), t->kind == DebugTarget::z ? 1 : 255, hint);
             if (!v) return fault();
             c.target = *t;
             c.value = static_cast<std::uint8_t>(*v);
@@ -310,12 +323,12 @@ std::string help_text(std::string_view command) {
                 forms.replace(at, 1, ", ");
             line += " (" + forms + ")";
         }
-        if (line.size() < 34) line.resize(34, ' ');
+        if (line.size() < 38) line.resize(38, ' ');
         out += line + "  " + c.help + "\n";
     }
     if (command.empty())
         out +=
-            "Addresses and values are hex, as shown (A0 or 0xA0); counts and steps decimal.\n"
+            "Numbers are decimal, 0x hex or 0b binary (16, 0x10, 0b10000); answers show hex.\n"
             "On a terminal, Enter repeats the last step or back.\n";
     return out;
 }

@@ -4,9 +4,11 @@
 // `parse_command`, gives the commands to `Debugger::execute`, and prints the lines it
 // answers with and the diagnostics of faults.
 //
-// Numbers in commands: addresses and values are hex, as the answers show them (05, A0,
-// or 0x05), or a name of the program's symbols (a label for `break`, a constant for a
-// cell); counts and step numbers are decimal, as the step lines show them.
+// Numbers in commands are written as in the sources and on the command line: decimal (16),
+// 0x hex (0x10) or 0b binary (0b10000); an address may also be a name of the program's
+// symbols (a label for `break`, a constant for a cell). The answers show addresses and
+// values in hex, as the trace does, so `print [0xA0]` answers "[A0] = 5A"; a hex word
+// typed without its 0x ("[A0]") is refused with a hint to write 0xA0.
 #pragma once
 
 #include <cstdint>

@@ -141,19 +141,25 @@ TEST(DebugCommands, ReadTheFullNamesAndShortForms) {
         {"c", C::forward_continue, 1, none, 0},
         {"reverse-continue", C::reverse_continue, 1, none, 0},
         {"goto 40", C::go_to, 40, none, 0},
-        {"b 0A", C::breakpoint, 1, none, 0x0A},
+        {"goto 0x10", C::go_to, 16, none, 0},
+        {"b 10", C::breakpoint, 1, none, 10},
         {"break done", C::breakpoint, 1, none, 6},
         {"break 0x1f", C::breakpoint, 1, none, 0x1F},
+        {"break 0b101", C::breakpoint, 1, none, 5},
         {"watch r1", C::watch, 1, {DebugTarget::reg, 1, 1}, 0},
-        {"watch [10 .. 17]", C::watch, 1, {DebugTarget::ram, 0x10, 0x17}, 0},
+        {"watch [0x10 .. 0x17]", C::watch, 1, {DebugTarget::ram, 0x10, 0x17}, 0},
+        {"watch [16..23]", C::watch, 1, {DebugTarget::ram, 0x10, 0x17}, 0},
         {"p pc", C::print, 1, {DebugTarget::pc, 0, 0}, 0},
         {"print Z", C::print, 1, {DebugTarget::z, 0, 0}, 0},
-        {"print [A0]", C::print, 1, {DebugTarget::ram, 0xA0, 0xA0}, 0},
+        {"print [0xA0]", C::print, 1, {DebugTarget::ram, 0xA0, 0xA0}, 0},
+        {"print [255]", C::print, 1, {DebugTarget::ram, 0xFF, 0xFF}, 0},
         {"print rF", C::print, 1, {DebugTarget::reg, 15, 15}, 0},
         {"when [02]", C::when, 1, {DebugTarget::ram, 2, 2}, 0},
-        {"set r1 = 5", C::set, 1, {DebugTarget::reg, 1, 1}, 5},
-        {"set [A0]=FF", C::set, 1, {DebugTarget::ram, 0xA0, 0xA0}, 0xFF},
-        {"set z = 1", C::set, 1, {DebugTarget::z, 0, 0}, 1},
+        {"set r1 = 10", C::set, 1, {DebugTarget::reg, 1, 1}, 10},
+        {"set r1 = 0b1010", C::set, 1, {DebugTarget::reg, 1, 1}, 10},
+        {"set [0xA0]=0xFF", C::set, 1, {DebugTarget::ram, 0xA0, 0xA0}, 0xFF},
+        {"set [done] = 255", C::set, 1, {DebugTarget::ram, 6, 6}, 0xFF},
+        {"set z = 0x1", C::set, 1, {DebugTarget::z, 0, 0}, 1},
         {"delete 2", C::remove, 2, none, 0},
         {"", C::nothing, 1, none, 0},
     };
@@ -186,7 +192,7 @@ TEST(DebugCommands, FaultsNameTheCommandAndWhatItExpects) {
         {"step 99999999999999999999999", "step"},
         {"back -1", "back"},
         {"goto", "goto"},
-        {"break 100", "break"},
+        {"break 256", "break"},
         {"break nowhere", "break"},
         {"print [05..02]", "print"},
         {"print [1FF]", "print"},
@@ -195,7 +201,7 @@ TEST(DebugCommands, FaultsNameTheCommandAndWhatItExpects) {
         {"when [00..03]", "when"},
         {"watch z", "watch"},
         {"set r1 5", "set"},
-        {"set r1 = 100", "set"},
+        {"set r1 = 256", "set"},
         {"set z = 2", "set"},
         {"set [00..01] = 1", "set"},
         {"info nothing", "info"},
@@ -209,6 +215,43 @@ TEST(DebugCommands, FaultsNameTheCommandAndWhatItExpects) {
         EXPECT_FALSE(error.message.empty()) << fc.line;
         EXPECT_EQ(format_diagnostic(error).find('\n'), std::string::npos) << fc.line;
     }
+    // A hex word typed without its 0x: the message says how to write it; a number out of
+    // range or a word that is none reminds how numbers are written.
+    const std::pair<const char*, const char*> messages[] = {
+        {"print [A0]",
+         "print: error: expected rN, pc, z, [ADDR] or [ADDR..ADDR] with ADDR 0..255 or a name, "
+         "not '[A0]'; write hex as 0xA0"},
+        {"watch [0x10..1f]",
+         "watch: error: expected rN, [ADDR] or [ADDR..ADDR] with ADDR 0..255 or a name, "
+         "not '[0x10..1f]'; write hex as 0x1F"},
+        {"set r1 = FF",
+         "set: error: expected rN = V, [ADDR] = V, pc = V or z = 0|1 with V 0..255, "
+         "not 'r1 = FF'; write hex as 0xFF"},
+        {"break 0a",
+         "break: error: expected an address 0..255 or a label, not '0a'; "
+         "write hex as 0x0A"},
+        {"step c", "step: error: expected a count of steps, not 'c'; write hex as 0x0C"},
+        {"print [1FF]",
+         "print: error: expected rN, pc, z, [ADDR] or [ADDR..ADDR] with ADDR 0..255 or a name, "
+         "not '[1FF]'; numbers are decimal, 0x hex or 0b binary"},
+        {"set r1 = 256",
+         "set: error: expected rN = V, [ADDR] = V, pc = V or z = 0|1 with V 0..255, "
+         "not 'r1 = 256'; numbers are decimal, 0x hex or 0b binary"},
+        {"goto x",
+         "goto: error: expected a step number, not 'x'; numbers are decimal, 0x hex "
+         "or 0b binary"},
+        {"info nothing", "info: error: expected breakpoints, watch or registers, not 'nothing'"},
+    };
+    for (const auto& [line, message] : messages) {
+        Diagnostic error;
+        EXPECT_FALSE(parse_command(line, SymbolTable{}, error)) << line;
+        EXPECT_EQ(format_diagnostic(error), message) << line;
+    }
+    // A hex word of any length gets a hint of two digits.
+    Diagnostic zeros;
+    EXPECT_FALSE(parse_command("print [" + std::string(100000, '0') + "A]", SymbolTable{}, zeros));
+    EXPECT_NE(zeros.message.find("; write hex as 0x0A"), std::string::npos);
+    EXPECT_LT(format_diagnostic(zeros).size(), 300u);
     // A hostile line is quoted cut short, its control bytes escaped.
     Diagnostic error;
     EXPECT_FALSE(parse_command("step " + std::string(1 << 20, '\x1b'), SymbolTable{}, error));
@@ -270,12 +313,12 @@ TEST(Debugger, ContinueStopsWhereTheRunnerStops) {
 TEST(Debugger, AWatchBackwardFindsTheLastWriteThatWhenLists) {
     Session s(program_of(count_to_three));
     ASSERT_TRUE(s.run("continue"));
-    ASSERT_TRUE(s.run("when [10]"));
+    ASSERT_TRUE(s.run("when [0x10]"));
     ASSERT_EQ(s.lines.size(), 4u);  // the title and three writes
     EXPECT_EQ(s.lines[0], "[10]: written by 3 steps");
     const std::string last_write = s.lines.back();
     EXPECT_EQ(last_write.substr(0, 13), "step     14  ");
-    ASSERT_TRUE(s.run("watch [10]"));
+    ASSERT_TRUE(s.run("watch [0x10]"));
     ASSERT_TRUE(s.run("rc"));
     // Stopped before step 14, with its word next.
     EXPECT_EQ(s.debugger.step_number(), 13u);
@@ -294,7 +337,7 @@ TEST(Debugger, SetChangesThePresentAndBackUndoesIt) {
     ASSERT_TRUE(s.run("step 10"));
     ASSERT_TRUE(s.run("back 5"));
     const Isa4 at5 = s.debugger.state();
-    ASSERT_TRUE(s.run("set r1 = 40"));
+    ASSERT_TRUE(s.run("set r1 = 0x40"));
     EXPECT_EQ(s.last(), "r1 = 40");
     EXPECT_EQ(s.debugger.history().end(), 6u);  // the recorded future is dropped
     ASSERT_TRUE(s.run("print r1"));
@@ -326,11 +369,10 @@ TEST(Debugger, PrintsInTheFormsAsked) {
     Session s(std::move(p));
     ASSERT_TRUE(s.run("step 4"));
     const std::pair<const char*, const char*> cases[] = {
-        {"print r1", "r1 = 01"},
-        {"p pc", "pc = 03"},
-        {"p z", "z = 1"},
-        {"p [A0]", "[A0] = 5A"},
-        {"p [10..17]", "[10..17] = 01 02 03 04 05 06 07 08"},
+        {"print r1", "r1 = 01"},    {"p pc", "pc = 03"},
+        {"p z", "z = 1"},           {"p [0xA0]", "[A0] = 5A"},
+        {"p [160]", "[A0] = 5A"},   {"p [0x10..0x17]", "[10..17] = 01 02 03 04 05 06 07 08"},
+        {"set r1 = 10", "r1 = 0A"}, {"set [0b11] = 0x1F", "[03] = 1F"},
     };
     for (const auto& [line, answer] : cases) {
         ASSERT_TRUE(s.run(line));
