@@ -13,6 +13,7 @@
 #include "cli/cli_io.h"
 #include "cli/convert_command.h"
 #include "cli/dis_command.h"
+#include "cli/lsp_command.h"
 #include "cli/ram_command.h"
 #include "cli/run_command.h"
 #include "cli/test_command.h"
@@ -44,6 +45,7 @@ int run_command(int argc, char** argv) {
     CLI::App* trace_cmd = add_trace_command(app, trace_args);
     AutograderArgs autograder_args;
     CLI::App* autograder_cmd = add_autograder_command(app, autograder_args);
+    CLI::App* lsp_cmd = add_lsp_command(app);
 
     try {
         app.parse(argc, argv);
@@ -59,6 +61,7 @@ int run_command(int argc, char** argv) {
     if (test_cmd->parsed()) return run_test(test_args);
     if (trace_cmd->parsed()) return run_trace(trace_args);
     if (autograder_cmd->parsed()) return run_autograder(autograder_args);
+    if (lsp_cmd->parsed()) return run_lsp();
     return exit_usage;
 }
 

@@ -16,6 +16,7 @@ build=(
     cmake make g++ pkg-config
     libsdl2-dev libimgui-dev libgl-dev  # the workbench: SDL2, Dear ImGui 1.86, OpenGL
     libcli11-dev                        # the isa4 command line
+    nlohmann-json3-dev                  # isa4 lsp's JSON (header-only)
     help2man                            # isa4(1), made from isa4 --help-all
 )
 
@@ -41,6 +42,7 @@ test=(
     chromium chromium-driver python3-selenium  # the trace pages in a headless browser
     tidy                                # the pages' HTML
     unzip                               # the autograder zip, unpacked as Gradescope does
+    neovim                              # the Neovim set-up in editors/, tried headless
 )
 
 # The page for the browser (scripts/web.sh): emscripten, and dpkg-source, which unpacks
