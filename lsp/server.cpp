@@ -36,6 +36,19 @@ json error_reply(const json& id, int code, const std::string& message) {
     return {{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}};
 }
 
+// A line or character number: 0 or more, and whole (a float is no position).
+long long whole_number(const json& value) {
+    if (!value.is_number_integer() || value.get<long long>() < 0)
+        throw Failure{invalid_params, "a position is two whole numbers, 0 or more"};
+    return value.get<long long>();
+}
+
+// A document's version as the client gave it, or `otherwise`.
+long long version_of(const json& document, long long otherwise) {
+    const auto v = document.find("version");
+    return v != document.end() && v->is_number_integer() ? v->get<long long>() : otherwise;
+}
+
 // The length of the UTF-8 sequence that starts with `lead`, 1 for a stray byte.
 std::size_t sequence_length(unsigned char lead) {
     if (lead >= 0xF0 && lead <= 0xF4) return 4;
@@ -120,9 +133,8 @@ public:
 
     // A position as line and byte, both from 0, clamped into the document.
     std::pair<std::size_t, std::size_t> position_in(const Document& d, const json& p) const {
-        const long long line = p.at("line").get<long long>();
-        const long long character = p.at("character").get<long long>();
-        if (line < 0 || character < 0) throw Failure{invalid_params, "a negative position"};
+        const long long line = whole_number(p.at("line"));
+        const long long character = whole_number(p.at("character"));
         if (static_cast<std::size_t>(line) >= d.starts.size())
             return {d.starts.size() - 1, d.line_text(d.starts.size() - 1).size()};
         const auto l = static_cast<std::size_t>(line);
@@ -357,8 +369,8 @@ public:
         const Document& d = document(params);
         json out = json::array();
         if (!d.analysis) return out;
-        const long long first = params.at("range").at("start").at("line").get<long long>();
-        const long long last = params.at("range").at("end").at("line").get<long long>();
+        const long long first = whole_number(params.at("range").at("start").at("line"));
+        const long long last = whole_number(params.at("range").at("end").at("line"));
         for (const WordHint& h : word_hints(*d.analysis)) {
             if (h.line - 1 < first || h.line - 1 > last) continue;
             out.push_back({{"position", position(d, h.line, h.end)},
@@ -391,10 +403,11 @@ public:
         if (method == "textDocument/didOpen") {
             const json& item = params.at("textDocument");
             const std::string uri = item.at("uri").get<std::string>();
-            Document& d = documents[uri];
-            d.text = item.at("text").get<std::string>();
-            d.version = item.value("version", 0LL);
-            d.update();
+            Document opened;
+            opened.text = item.at("text").get<std::string>();
+            opened.version = version_of(item, 0);
+            opened.update();
+            Document& d = documents[uri] = std::move(opened);
             replies.push_back(dump(publish(uri, d)));
         } else if (method == "textDocument/didChange") {
             Document& d = document(params);
@@ -403,7 +416,7 @@ public:
             changed.text = d.text;
             changed.index();
             for (const json& change : params.at("contentChanges")) apply_change(changed, change);
-            changed.version = params.at("textDocument").value("version", d.version + 1);
+            changed.version = version_of(params.at("textDocument"), d.version + 1);
             changed.update();
             d = std::move(changed);
             replies.push_back(dump(publish(params["textDocument"]["uri"], d)));
@@ -571,9 +584,15 @@ FrameResult read_frame(std::istream& in, std::string& body, std::string& fault) 
                 std::to_string(max_message_size) + " read";
         return FrameResult::fault;
     }
-    body.resize(*length);
-    in.read(body.data(), static_cast<std::streamsize>(*length));
-    if (static_cast<std::size_t>(in.gcount()) != *length) return FrameResult::end;
+    // Read as it comes: memory grows with the bytes that arrive, not with the length
+    // claimed.
+    char buffer[65536];
+    while (body.size() < *length) {
+        in.read(buffer,
+                static_cast<std::streamsize>(std::min(*length - body.size(), sizeof buffer)));
+        if (in.gcount() == 0) return FrameResult::end;
+        body.append(buffer, static_cast<std::size_t>(in.gcount()));
+    }
     return FrameResult::message;
 }
 

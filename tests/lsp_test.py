@@ -275,9 +275,18 @@ class Hostile(unittest.TestCase):
             "textDocument": {"uri": URI, "version": 2}, "contentChanges": [{"range": 5}]}}
         opened = {"jsonrpc": "2.0", "method": "textDocument/didOpen", "params": {"textDocument": {
             "uri": URI, "languageId": "isa4", "version": 1, "text": PROGRAM}}}
-        messages, _ = run(frame(INIT) + frame(opened) + frame(hover) + frame(other) + frame(bad_change)
-                          + frame({"jsonrpc": "2.0", "method": "no/such"}) + frame(EXIT))
-        self.assertEqual(self.errors(messages), [-32602, -32803])
+        huge = dict(hover, id=4, params={"textDocument": {"uri": URI},
+                                         "position": {"line": 1e300, "character": -1}})
+        past = dict(hover, id=5, params={"textDocument": {"uri": URI},
+                                         "position": {"line": 2**62, "character": 2**62}})
+        odd_version = {"jsonrpc": "2.0", "method": "textDocument/didChange", "params": {
+            "textDocument": {"uri": URI, "version": 1e300}, "contentChanges": [{"text": "x"}]}}
+        messages, _ = run(frame(INIT) + frame(opened) + frame(hover) + frame(other)
+                          + frame(bad_change) + frame({"jsonrpc": "2.0", "method": "no/such"})
+                          + frame(huge) + frame(past) + frame(odd_version) + frame(EXIT))
+        self.assertEqual(self.errors(messages), [-32602, -32803, -32602])
+        self.assertIsNone(messages[-2]["result"], "a position past the end has nothing")
+        self.assertEqual(messages[-1]["params"]["version"], 2, "the version counts on")
 
     def test_end_of_input_mid_message(self):
         messages, status = run(frame(INIT) + b"Content-Length: 100\r\n\r\n{\"js")
