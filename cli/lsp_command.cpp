@@ -5,10 +5,8 @@
 #include "lsp/server.h"
 
 CLI::App* add_lsp_command(CLI::App& app) {
-    CLI::App* cmd = app.add_subcommand(
-        "lsp",
-        "Serve editors as a language server (LSP over standard input and output): marks as "
-        "you type, hover, completion, go to definition, rename, formatting");
+    CLI::App* cmd =
+        app.add_subcommand("lsp", "Language server for editors (LSP on standard input and output)");
     // Editors start servers with the options they know of; this one needs none.
     cmd->add_flag("--stdio",
                   "talk over standard input and output (the only way; accepted for "
