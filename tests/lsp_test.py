@@ -85,6 +85,14 @@ class Client:
         params.update(extra)
         return self.request(method, params)
 
+    def close(self):
+        if self.p.poll() is None:
+            self.p.kill()
+            self.p.wait()
+        for stream in (self.p.stdin, self.p.stdout):
+            if not stream.closed:
+                stream.close()
+
     def finish(self):
         assert self.request("shutdown", None)["result"] is None
         self.notify("exit", None)
@@ -109,10 +117,7 @@ class Session(unittest.TestCase):
         self.c = Client()
 
     def tearDown(self):
-        if self.c.p.poll() is None:
-            self.c.p.kill()
-            self.c.p.wait()
-        self.c.p.stdout.close()
+        self.c.close()
 
     def test_initialize_offers_the_features(self):
         caps = self.c.init["result"]["capabilities"]
@@ -164,6 +169,13 @@ class Session(unittest.TestCase):
         self.assertEqual(edit["changes"][URI],
                          [{"range": rng(4, 0, 4, 4), "newText": "stop"},
                           {"range": rng(4, 12, 4, 16), "newText": "stop"}])
+        self.assertEqual(self.c.at("textDocument/prepareRename", 3, 13)["result"],
+                         rng(3, 11, 3, 15))
+        self.assertIsNone(self.c.at("textDocument/prepareRename", 1, 13)["result"],
+                          "a register is no name to rename")
+        uses = self.c.at("textDocument/references", 0, 15,
+                         context={"includeDeclaration": False})["result"]
+        self.assertEqual([r["range"] for r in uses], [rng(2, 14, 2, 18)])
         refused = self.c.at("textDocument/rename", 4, 12, newName="r3")
         self.assertIn("register", refused["error"]["message"])
         symbols = self.c.request("textDocument/documentSymbol",
@@ -179,6 +191,14 @@ class Session(unittest.TestCase):
         self.assertEqual(edits["result"], [{
             "range": rng(0, 0, 2, 0),
             "newText": "loop:   ADDI r1, r1, 1" + " " * 14 + "; up\n        JZ loop\n"}])
+        self.c.change(2, {"text": edits["result"][0]["newText"]})
+        again = self.c.request("textDocument/formatting", {
+            "textDocument": {"uri": URI}, "options": {"tabSize": 8, "insertSpaces": True}})
+        self.assertEqual(again["result"], [], "a formatted text stays as it is")
+        # Closing clears the marks; the document is then unknown.
+        self.c.notify("textDocument/didClose", {"textDocument": {"uri": URI}})
+        self.assertEqual(self.c.read()["params"], {"uri": URI, "diagnostics": []})
+        self.assertEqual(self.c.at("textDocument/hover", 0, 0)["error"]["code"], -32803)
         self.assertEqual(self.c.finish(), 0)
 
 
@@ -198,7 +218,7 @@ class Encodings(unittest.TestCase):
                              rng(0, 4, 0, 8 if utf8 else 6))
             self.assertEqual(c.finish(), 0)
         finally:
-            c.p.stdout.close()
+            c.close()
 
     def test_utf16_by_default(self):
         self.check(False, 4)
@@ -221,7 +241,7 @@ class Hints(unittest.TestCase):
             self.assertEqual(len(hints), 4)
             self.assertEqual(c.finish(), 0)
         finally:
-            c.p.stdout.close()
+            c.close()
 
 
 INIT = {"jsonrpc": "2.0", "id": 1, "method": "initialize", "params": {"capabilities": {}}}
