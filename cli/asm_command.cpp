@@ -11,8 +11,8 @@
 #include "formats/image_formats.h"
 #include "headless/runner.h"
 #include "headless/state_file.h"
+#include "language/analysis.h"
 #include "machine/image_file.h"
-#include "toolchain/assembler.h"
 #include "toolchain/disassembler.h"
 
 CLI::App* add_asm_command(CLI::App& app, AsmArgs& args) {
@@ -46,8 +46,9 @@ int run_asm(const AsmArgs& args) {
                  "an image, not a source (" + reading_note(reading, *text) + "); no image written");
         return exit_failed;
     }
-    const Assembly assembly = assemble(*text);
-    if (!report(args.source, assembly.diagnostics)) {
+    const Analysis analysis = analyze(*text);
+    const Assembly& assembly = analysis.assembly;
+    if (!report(args.source, analysis.diagnostics)) {
         int errors = 0;
         for (const Diagnostic& d : assembly.diagnostics) errors += d.warning ? 0 : 1;
         complain(args.source, std::to_string(errors) + (errors == 1 ? " error" : " errors") +

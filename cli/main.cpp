@@ -14,6 +14,7 @@
 #include "cli/convert_command.h"
 #include "cli/debug_command.h"
 #include "cli/dis_command.h"
+#include "cli/lsp_command.h"
 #include "cli/ram_command.h"
 #include "cli/run_command.h"
 #include "cli/test_command.h"
@@ -47,6 +48,7 @@ int run_command(int argc, char** argv) {
     CLI::App* autograder_cmd = add_autograder_command(app, autograder_args);
     DebugArgs debug_args;
     CLI::App* debug_cmd = add_debug_command(app, debug_args);
+    CLI::App* lsp_cmd = add_lsp_command(app);
 
     spell_debug_options(argc, argv);
     try {
@@ -64,6 +66,7 @@ int run_command(int argc, char** argv) {
     if (trace_cmd->parsed()) return run_trace(trace_args);
     if (autograder_cmd->parsed()) return run_autograder(autograder_args);
     if (debug_cmd->parsed()) return run_debug(debug_args);
+    if (lsp_cmd->parsed()) return run_lsp();
     return exit_usage;
 }
 

@@ -17,6 +17,7 @@ build=(
     libsdl2-dev libimgui-dev libgl-dev  # the workbench: SDL2, Dear ImGui 1.86, OpenGL
     libcli11-dev                        # the isa4 command line
     libedit-dev                         # line editing and history in isa4 debug
+    nlohmann-json3-dev                  # isa4 lsp's JSON (header-only)
     help2man                            # isa4(1), made from isa4 --help-all
 )
 
@@ -42,6 +43,7 @@ test=(
     chromium chromium-driver python3-selenium  # the trace pages in a headless browser
     tidy                                # the pages' HTML
     unzip                               # the autograder zip, unpacked as Gradescope does
+    neovim                              # the Neovim set-up in editors/, tried headless
 )
 
 # The page for the browser (scripts/web.sh): emscripten, and dpkg-source, which unpacks

@@ -7,6 +7,7 @@
 #                      and the reports of a suite (no raw control byte, UTF-8)
 #   isa4_fuzz_images   image readers: raw, Intel HEX and Logisim as ROM and RAM (values
 #                      fit, images round-trip through every format)
+#   isa4_fuzz_lsp      isa4 lsp: the framing and the requests (replies framed, JSON)
 #
 #   scripts/fuzz.sh                          # isa4_fuzz, 60 seconds
 #   scripts/fuzz.sh 1200                     # 20 minutes; further arguments go to libFuzzer
@@ -28,6 +29,17 @@ corpus=build-fuzz/corpus-$target
 mkdir -p "$corpus"
 find examples -type f \( -name '*.s' -o -name '*.expect' -o -name '*.data' -o -name '*.suite' \) \
     -exec cp -n {} "$corpus"/ \;
+if [ "$target" = isa4_fuzz_lsp ]; then
+    # Framed requests; an odd first byte opens a document before them.
+    frame() { printf 'Content-Length: %d\r\n\r\n%s' "${#1}" "$1"; }
+    at='"textDocument":{"uri":"file:///f.s"},"position":{"line":1,"character":7}'
+    for method in hover definition references completion; do
+        frame "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"textDocument/$method\",\"params\":{$at}}" \
+            | { printf '\001'; cat; } >"$corpus/seed-$method"
+    done
+    frame '{"jsonrpc":"2.0","method":"textDocument/didChange","params":{"textDocument":{"uri":"file:///f.s","version":2},"contentChanges":[{"range":{"start":{"line":1,"character":0},"end":{"line":2,"character":3}},"text":"x:"}]}}' \
+        | { printf '\001'; cat; } >"$corpus/seed-change"
+fi
 if [ "$target" = isa4_fuzz_images ]; then
     printf ':03000000011001EB\n:0100030002FA\n:00000001FF\n' >"$corpus/seed.hex"
     printf 'v2.0 raw\n# a ROM\n11001 2 3 4*5 251*0\n' >"$corpus/seed.lgs"

@@ -89,6 +89,20 @@ TEST_F(Isa4Command, SourceErrorsNameFileLineAndColumnAndWriteNoImage) {
     EXPECT_EQ(read("bad.rom"), "old");
 }
 
+TEST_F(Isa4Command, AsmWarnsOfUnusedNamesAndJumpsIntoDataButWritesTheImage) {
+    write("w.s", ".equ spare, 3\nJZ table\nstop: JZ @stop\ntable: .word 7\n");
+    const Result r = isa4("asm w.s -o w.rom");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "w.s:1:6: warning: .equ name 'spare' is never used: no operand names it\n"
+              "w.s:2:1: warning: JZ to data: when taken, 02 runs next, which holds .word data "
+              "from line 4, not an instruction\n");
+    EXPECT_EQ(read("w.rom").size(), 768u);
+    // A program without a halting JZ is no fault of the command line's.
+    write("loop.s", "loop: ADDI r1, r1, 1\nJZ loop\n");
+    EXPECT_EQ(isa4("asm loop.s -o loop.rom").err, "");
+}
+
 TEST_F(Isa4Command, RunsToAHaltAndChecksExpectations) {
     write("p.s",
           "loop: ADDI r1, r1, 1\n"

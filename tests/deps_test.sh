@@ -23,7 +23,7 @@ run() { PATH=$bin "$bin/bash" "$deps" "$@" >"$scratch/out" 2>&1; }
 run build run
 status=$?
 [ "$status" -eq 1 ] || fail "without sudo: status $status, expected 1"
-grep -qx '    apt-get install --no-install-recommends cmake make g++ pkg-config libimgui-dev libgl-dev libcli11-dev libedit-dev help2man libgl1-mesa-dri libglx-mesa0' \
+grep -qx '    apt-get install --no-install-recommends cmake make g++ pkg-config libimgui-dev libgl-dev libcli11-dev libedit-dev nlohmann-json3-dev help2man libgl1-mesa-dri libglx-mesa0' \
     "$scratch/out" || { cat "$scratch/out" >&2; fail "without sudo: no exact apt-get command"; }
 [ -e "$scratch/calls" ] && fail "without sudo: apt-get was called"
 

@@ -11,11 +11,14 @@ MAY_INCLUDE = {
     "machine": set(),
     "text": {"machine"},
     "toolchain": {"text", "machine"},
+    "language": {"toolchain", "text", "machine"},
+    "lsp": {"language", "toolchain", "text", "machine"},
     "formats": {"text", "machine"},
     "headless": {"toolchain", "text", "machine"},
     "trace": {"headless", "toolchain", "text", "machine"},
     "grading": {"headless", "formats", "toolchain", "text", "machine"},
-    "cli": {"grading", "trace", "headless", "formats", "toolchain", "text", "machine"},
+    "cli": {"grading", "trace", "headless", "formats", "lsp", "language", "toolchain", "text",
+            "machine"},
 }
 # Nothing of the display stack below the workbench, but for the run clock's one call.
 DISPLAY = re.compile(r'#include\s*<(SDL|imgui|GL/)')

@@ -27,6 +27,7 @@ struct Operand {
     std::vector<Term> terms;  // the address of `mem`, or the `value`
     std::string text;         // as typed, for messages
     int column = 0;
+    int end = 0;
 };
 
 // What an operand adds up to. A sum past 64 bits has no value to show: its messages quote
@@ -40,6 +41,7 @@ struct Statement {
     enum Kind { instruction, word } kind = instruction;
     int line = 0;
     int column = 0;
+    int end = 0;
     std::string mnemonic;  // upper case
     std::vector<Operand> operands;
     int address = 0;
@@ -67,7 +69,8 @@ public:
         const auto lines = split_lines(source);
         for (std::size_t i = 0; i < lines.size(); ++i)
             parse_line(lines[i], static_cast<int>(i) + 1);
-        for (const Statement& s : statements_) encode(s);
+        for (std::size_t i = 0; i < statements_.size(); ++i)
+            encode(statements_[i], out_.statements[i]);
         std::stable_sort(out_.diagnostics.begin(), out_.diagnostics.end(),
                          [](const Diagnostic& a, const Diagnostic& b) {
                              return a.line != b.line ? a.line < b.line : a.column < b.column;
@@ -82,6 +85,7 @@ private:
     std::map<std::string, Symbol> symbols_;  // by lower-case name
     int location_ = 0;
     bool overflow_reported_ = false;
+    int term_end_ = 0;  // the column past the last term parsed
 
     void error(int line, int column, std::string message) {
         out_.diagnostics.push_back({line, column, std::move(message), false});
@@ -115,7 +119,11 @@ private:
                 s.line = line;
                 s.column = column;
                 s.mnemonic = upper(name);
-                if (parse_operands(scan, s.operands)) place(s);
+                if (parse_operands(scan, s.operands)) {
+                    s.end = s.operands.empty() ? column + static_cast<int>(name.size())
+                                               : s.operands.back().end;
+                    place(s);
+                }
             } else {
                 error(line, column,
                       "unknown instruction " + in_quotes(name) +
@@ -156,6 +164,7 @@ private:
             for (Operand& op : ops) {
                 s.operands = {op};
                 s.column = op.column;
+                s.end = op.end;
                 place(s);
             }
         } else if (d == ".equ") {
@@ -201,6 +210,8 @@ private:
             return;
         }
         symbols_[key] = Symbol{is_label, value, line};
+        out_.names.push_back({line, column, column + static_cast<int>(name.size()), key, true,
+                              is_label, false, value.value});
         // A constant past 64 bits is an error wherever it is used; it has no value to list.
         if (!value.too_large) out_.symbols.add({std::string(name), value.value, is_label});
     }
@@ -222,6 +233,8 @@ private:
         } else {
             out_.word_lines[location_] = s.line;
             s.address = location_;
+            out_.statements.push_back(
+                {s.line, s.column, s.end, s.address, s.kind == Statement::word, -1});
             statements_.push_back(std::move(s));
             out_.words++;
             out_.placed[location_] = true;
@@ -257,6 +270,7 @@ private:
                 error(scan.error_here("expected ']' after the RAM address"));
                 return false;
             }
+            op.end = scan.column();
             return true;
         }
         if (is_identifier_start(scan.peek())) {
@@ -266,12 +280,14 @@ private:
                 scan = look;
                 op.kind = Operand::reg;
                 op.reg_number = *r;
+                op.end = scan.column();
                 return true;
             }
         }
         op.kind = Operand::value;
         if (!parse_terms(scan, op.terms)) return false;
         op.text = std::string(scan.text_since(op.column));
+        op.end = term_end_;
         return true;
     }
 
@@ -294,6 +310,9 @@ private:
                 t.kind = Term::number;
                 t.value = n->value;
                 t.too_large = n->too_large;
+                out_.numbers.push_back(
+                    {scan.line(), t.column, scan.column(), n->value, n->too_large});
+                term_end_ = scan.column();
             } else {
                 const bool raw = scan.accept('@');
                 const std::string_view name = scan.identifier();
@@ -311,6 +330,10 @@ private:
                 }
                 t.kind = raw ? Term::raw_label : Term::name;
                 t.text = std::string(name);
+                const int name_column = scan.column() - static_cast<int>(name.size());
+                out_.names.push_back(
+                    {scan.line(), name_column, scan.column(), lower(name), false, false, raw, 0});
+                term_end_ = scan.column();
             }
             terms.push_back(std::move(t));
             if (scan.accept('+'))
@@ -409,7 +432,7 @@ private:
         return false;
     }
 
-    void encode(const Statement& s) {
+    void encode(const Statement& s, PlacedStatement& placed) {
         if (s.kind == Statement::word) {
             if (const auto v = value_in(s.operands[0], s.line, 0, 0xFFFFFF, "word"))
                 out_.rom[s.address] = *v;
@@ -461,6 +484,7 @@ private:
                         "out to go on there (JZ @label halts on purpose)");
             in.opcode = op_jz;
             in.imm = static_cast<std::uint32_t>(operand & 0xFF);
+            placed.jz_operand = static_cast<int>(in.imm);
         } else {  // MOVE
             if (!expect_count(s, 2, "destination, source (a register or a [RAM address])")) return;
             const Operand& dst = s.operands[0];
