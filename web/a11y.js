@@ -22,9 +22,10 @@
         for (const name in attributes || {}) e.setAttribute(name, attributes[name]);
         return parent.appendChild(e);
     }
+    // A button that acts once the workbench runs; before, it says so.
     function button(parent, text, action) {
         const b = add(parent, 'button', text, { type: 'button' });
-        b.addEventListener('click', action);
+        b.addEventListener('click', () => (ready() ? action() : say('Kelvane is still starting.')));
         return b;
     }
     // A field with its label in front; `id` names it for the label.
@@ -86,6 +87,7 @@
     const clocks = field(run, 'a11y-clocks', 'Clocks (steps per second, 1 to 20)',
         { type: 'number', min: '1', max: '20', step: '1' }).input;
     clocks.addEventListener('change', () => {
+        if (!ready()) return;
         call('kelvane_twin_clocks', null, ['number'], [Number(clocks.value) || 1]);
         refresh();
     });
@@ -95,9 +97,10 @@
     for (const [memory, which] of [[0, 'ROM'], [1, 'RAM']]) {
         const f = field(files, 'a11y-' + which.toLowerCase() + '-file', which + ' file name', { maxlength: '39', autocomplete: 'off', spellcheck: 'false' });
         names[which] = f.input;
-        f.input.addEventListener('input', () => call('kelvane_twin_file', null, ['number', 'string', 'string'], [memory, 'name', f.input.value]));
+        f.input.addEventListener('input', () => ready() && call('kelvane_twin_file', null, ['number', 'string', 'string'], [memory, 'name', f.input.value]));
         for (const action of ['Load', 'Save', 'Clear']) {
             button(f.row, action + ' ' + which, () => {
+                call('kelvane_twin_file', null, ['number', 'string', 'string'], [memory, 'name', f.input.value]);
                 const done = call('kelvane_twin_file', 'number', ['number', 'string', 'string'], [memory, action.toLowerCase(), f.input.value]);
                 refresh();
                 say(!done ? shown.log[0] : action + ' ' + which + (action === 'Clear' ? ': done.' : ': ' + f.input.value + ' done.'));
@@ -109,8 +112,8 @@
     const pokes = {};
     for (const [memory, which, what, digits] of [[0, 'ROM', 'word', 5], [1, 'RAM', 'byte', 2]]) {
         const key = which.toLowerCase();
-        const address = field(poke, 'a11y-' + key + '-addr', which + ' address (hex)', { inputmode: 'latin', maxlength: '2', autocomplete: 'off' });
-        const value = field(poke, 'a11y-' + key + '-val', which + ' ' + what + ' (hex)', { inputmode: 'latin', maxlength: String(digits), autocomplete: 'off' });
+        const address = field(poke, 'a11y-' + key + '-addr', which + ' address (hex)', { maxlength: '2', autocomplete: 'off' });
+        const value = field(poke, 'a11y-' + key + '-val', which + ' ' + what + ' (hex)', { maxlength: String(digits), autocomplete: 'off' });
         pokes[which] = { address: address.input, value: value.input };
         button(value.row, 'Poke ' + which, () => {
             const a = parseInt(address.input.value, 16), v = parseInt(value.input.value, 16);
