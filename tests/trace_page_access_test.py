@@ -102,7 +102,7 @@ def feedback_checks(driver, folder):
     marked = driver.find_elements(By.CSS_SELECTOR, "td.mismatch")
     check(marked and all("expected" in attr(td, "aria-label") for td in marked),
           "expected values are named in words: %s" % [attr(td, "aria-label") for td in marked])
-    check([h.text for h in driver.find_elements(By.CSS_SELECTOR, "section.trace > h2")],
+    check([h.text for h in driver.find_elements(By.CSS_SELECTOR, "section.trace > h3")],
           "each run on the page has a heading")
     driver.get("file://" + os.path.join(folder, "index.html"))
     audit(driver, "class summary")

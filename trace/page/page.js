@@ -118,7 +118,8 @@
   const viewers = [];
 
   class Viewer {
-    constructor(root, t, atEnd) {
+    constructor(root, t, atEnd, heading) {
+      this.heading = heading;
       this.t = t;
       this.run = new Run(t);
       this.cur = -1;
@@ -136,7 +137,7 @@
     build(root) {
       const t = this.t, run = this.run;
       const id = "run" + viewers.length;
-      add(root, "h2", "", t.name).id = id + "-name";
+      add(root, this.heading, "", "Run of " + t.name).id = id + "-name";
       root.setAttribute("aria-labelledby", id + "-name");
       add(root, "p", "endtext", endText(t, run.n));
       const controls = add(root, "div", "controls");
@@ -295,7 +296,7 @@
       }
       this.cells.forEach((td, target) => td.addEventListener("click", () => this.select(target)));
       if (this.t.expected.length > 0) {
-        add(box, "h3", "", "Expected at the end");
+        add(box, this.subheading(), "", "Expected at the end");
         const list = add(box, "ul", "expected");
         for (const m of this.t.expected) {
           add(list, "li", "", m.what + " is " + hex2(m.actual) + ", expected " + hex2(m.expected));
@@ -307,7 +308,7 @@
         }
       }
       const when = add(box, "div", "when");
-      add(when, "h3", "", "When a value was written");
+      add(when, this.subheading(), "", "When a value was written");
       // A click on a cell picks it too; the menu is the keyboard's way.
       const pick = add(when, "label", "", "Steps that wrote ");
       this.whenPick = add(pick, "select");
@@ -410,6 +411,10 @@
       this.markStrip();
       this.showWhen();
       this.announce(said);
+    }
+
+    subheading() {
+      return this.heading === "h2" ? "h3" : "h4";
     }
 
     // A cell's name for a screen reader: its value and, in words, what its marks show.
@@ -613,7 +618,7 @@
 
   function showTrace() {
     setTitle("isa4 trace: " + data.title);
-    for (const t of data.traces) viewers.push(new Viewer(add(page, "section"), t, false));
+    for (const t of data.traces) viewers.push(new Viewer(add(page, "section"), t, false, "h2"));
   }
 
   function problemText(p) {
@@ -646,7 +651,7 @@
       if (c.hidden || c.verdict === "pass" || !data.graded) continue;
       add(page, "h2", "", "Case " + c.number + ": " + c.name);
       add(page, "pre", "problems", c.problems.map(problemText).join("\n"));
-      if (c.trace >= 0) viewers.push(new Viewer(add(page, "section"), data.traces[c.trace], true));
+      if (c.trace >= 0) viewers.push(new Viewer(add(page, "section"), data.traces[c.trace], true, "h3"));
     }
   }
 
