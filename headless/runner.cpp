@@ -23,7 +23,10 @@ std::string label_of(unsigned address, const SymbolTable* symbols) {
     return n != nullptr ? " (" + n->name + ")" : "";
 }
 
-std::string effect(const Isa4& before, const Isa4& after, bool go_on, const SymbolTable* symbols) {
+}  // namespace
+
+std::string step_effect(const Isa4& before, const Isa4& after, bool go_on,
+                        const SymbolTable* symbols) {
     const std::uint8_t at = after.pc;
     const Instruction in = decode_word(before.rom[static_cast<std::uint8_t>(before.pc + 1)]);
     switch (in.opcode) {
@@ -47,8 +50,6 @@ std::string effect(const Isa4& before, const Isa4& after, bool go_on, const Symb
         default: return "nothing";
     }
 }
-
-}  // namespace
 
 RunOutcome run_machine(Isa4& arch, const RunLimits& limits, std::string* trace,
                        const SymbolTable* symbols) {
@@ -180,7 +181,7 @@ std::string trace_line(std::uint64_t step, const Isa4& before, const Isa4& after
         line += n->name + ": ";
     line += executed_text(word, address, symbols);
     if (line.size() < 48) line.resize(48, ' ');
-    return line + "  " + effect(before, after, go_on, symbols);
+    return line + "  " + step_effect(before, after, go_on, symbols);
 }
 
 std::string state_text(const Isa4& arch) {

@@ -84,5 +84,10 @@ RunOutcome run_logging_access(Isa4& arch, const RunLimits& limits, AccessLog& lo
 std::string trace_line(std::uint64_t step, const Isa4& before, const Isa4& after, bool go_on,
                        const SymbolTable* symbols = nullptr);
 
+// What one step changed, as a trace line ends: "r2 07 -> 06, z 0 -> 0", "[02] 00 -> 2A",
+// "not taken (z clear)", "jump: pc 07 -> 01, next 02", "halt: ...".
+std::string step_effect(const Isa4& before, const Isa4& after, bool go_on,
+                        const SymbolTable* symbols = nullptr);
+
 // pc and z, the sixteen registers, and the RAM dump with the workbench's header and rows.
 std::string state_text(const Isa4& arch);

@@ -32,15 +32,36 @@ void draw_listing(const Isa4& arch, bool track_pc) {
     }
 }
 
-void report(Logger& log, const char* operation, const char* path, const FileResult& result) {
+bool report(Logger& log, const char* operation, const char* path, const FileResult& result) {
     if (!result) log.add(failure_message(operation, path, result));
+    return static_cast<bool>(result);
 }
 
 }  // namespace
 
-void draw_rom_panel(Isa4& arch, Logger& log) {
+void poke_rom(Isa4& arch, RomPanelState& state) {
+    state.rom_val = wrap_into(0, state.rom_val, static_cast<std::int32_t>(max_word));
+    state.rom_addr = wrap_into(0, state.rom_addr, 255);
+    arch.rom[state.rom_addr] = static_cast<std::uint32_t>(state.rom_val);
+}
+
+bool save_rom(const Isa4& arch, Logger& log, const RomPanelState& state) {
+    return report(log, "Save ROM", state.rom_filename,
+                  save_rom_image(state.rom_filename, arch.rom));
+}
+
+bool load_rom(Isa4& arch, Logger& log, const RomPanelState& state) {
+    return report(log, "Load ROM", state.rom_filename,
+                  load_rom_image(state.rom_filename, arch.rom));
+}
+
+RomPanelState& rom_panel_state() {
     static RomPanelState state;
-    draw_rom_panel(arch, log, state);
+    return state;
+}
+
+void draw_rom_panel(Isa4& arch, Logger& log) {
+    draw_rom_panel(arch, log, rom_panel_state());
 }
 
 void draw_rom_panel(Isa4& arch, Logger& log, RomPanelState& state) {
@@ -69,16 +90,12 @@ void draw_rom_panel(Isa4& arch, Logger& log, RomPanelState& state) {
     state.rom_val = wrap_into(0, state.rom_val, static_cast<std::int32_t>(max_word));
     state.rom_addr = wrap_into(0, state.rom_addr, 255);
 
-    if (ImGui::Button("Poke")) arch.rom[state.rom_addr] = static_cast<std::uint32_t>(state.rom_val);
+    if (ImGui::Button("Poke")) poke_rom(arch, state);
 
     ImGui::InputText("Filename", state.rom_filename, sizeof state.rom_filename);
-    if (ImGui::Button("Save ROM")) {
-        report(log, "Save ROM", state.rom_filename, save_rom_image(state.rom_filename, arch.rom));
-    }
+    if (ImGui::Button("Save ROM")) save_rom(arch, log, state);
     ImGui::SameLine();
-    if (ImGui::Button("Load ROM")) {
-        report(log, "Load ROM", state.rom_filename, load_rom_image(state.rom_filename, arch.rom));
-    }
+    if (ImGui::Button("Load ROM")) load_rom(arch, log, state);
     ImGui::SameLine();
     if (ImGui::Button("Clear All")) arch.clear_rom();
 

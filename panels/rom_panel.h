@@ -16,6 +16,17 @@ struct RomPanelState {
     char rom_filename[40] = {};  // the ROM image's file name
 };
 
+// What "Poke", "Save ROM" and "Load ROM" do with the panel's values, for the window and
+// for anything else that drives the same machine (the page's accessible view). Poke
+// first wraps the address and the word into their ranges; a failed save or load is
+// logged.
+void poke_rom(Isa4& arch, RomPanelState& state);
+bool save_rom(const Isa4& arch, Logger& log, const RomPanelState& state);  // true when done
+bool load_rom(Isa4& arch, Logger& log, const RomPanelState& state);
+
+// The state the frame loop's window keeps for the whole run.
+RomPanelState& rom_panel_state();
+
 // The frame loop's call: keeps the panel's state for the whole run.
 void draw_rom_panel(Isa4& arch, Logger& log);
 void draw_rom_panel(Isa4& arch, Logger& log, RomPanelState& state);

@@ -7,9 +7,31 @@
 #include "panels/logger.h"
 #include "panels/range.h"
 
-void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper) {
+void reset_cpu(Isa4& arch, Logger& log) {
+    arch.reset();
+    log.add("Reset CPU");
+}
+
+void step_cpu(Isa4& arch, RunControlPanelState& state) {
+    state.running = false;
+    arch.step();
+}
+
+void toggle_run(RunControlPanelState& state) {
+    state.running = !state.running;
+}
+
+void set_clocks(RunControlPanelState& state, int clocks) {
+    state.clocks = clamp_into(1, clocks, 20);
+}
+
+RunControlPanelState& run_control_state() {
     static RunControlPanelState state;
-    draw_run_control_panel(arch, log, cpu_stepper, state,
+    return state;
+}
+
+void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper) {
+    draw_run_control_panel(arch, log, cpu_stepper, run_control_state(),
                            [](CpuStepper& clock) { return clock.tick(); });
 }
 
@@ -19,22 +41,16 @@ void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper,
 
     // A Ctrl+click lets the user type any number into the slider.
     ImGui::SliderInt("Clocks", &state.clocks, 1, 20, "%d");
-    state.clocks = clamp_into(1, state.clocks, 20);
+    set_clocks(state, state.clocks);
     cpu_stepper.period_ms = static_cast<std::uint32_t>(1000 / state.clocks);
     std::uint32_t steps_due = tick(cpu_stepper);
 
-    if (ImGui::Button("Reset CPU")) {
-        arch.reset();
-        log.add("Reset CPU");
-    }
+    if (ImGui::Button("Reset CPU")) reset_cpu(arch, log);
     ImGui::SameLine();
-    if (ImGui::Button("Step")) {
-        state.running = false;
-        arch.step();
-    }
+    if (ImGui::Button("Step")) step_cpu(arch, state);
     ImGui::SameLine();
     // The label is read after "Step" acted, so it already reads "Run" in that frame.
-    if (ImGui::Button(state.running ? "Stop" : "Run")) state.running = !state.running;
+    if (ImGui::Button(state.running ? "Stop" : "Run")) toggle_run(state);
 
     // Steps that fell due while stopped are dropped; a halt ends this frame's batch only.
     if (state.running) {

@@ -26,6 +26,16 @@ struct RunControlPanelState {
 // chosen counter readings through `tick_at` in tests.
 using ClockTick = std::function<std::uint32_t(CpuStepper&)>;
 
+// What the buttons and the slider do, for the window and for anything else that drives
+// the same machine (the page's accessible view).
+void reset_cpu(Isa4& arch, Logger& log);                   // "Reset CPU", logged
+void step_cpu(Isa4& arch, RunControlPanelState& state);    // "Step": ends a run, steps once
+void toggle_run(RunControlPanelState& state);              // "Run" / "Stop"
+void set_clocks(RunControlPanelState& state, int clocks);  // held within 1..20
+
+// The state the frame loop's window keeps for the whole run.
+RunControlPanelState& run_control_state();
+
 void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper);
 void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper,
                             RunControlPanelState& state, const ClockTick& tick);

@@ -57,6 +57,12 @@ webtest=(
     chromium chromium-driver python3-selenium
 )
 
+# npm, which installs axe-core for the accessibility checks (scripts/npm-tools.sh); asked
+# for only where no npm is on PATH, since a node from elsewhere brings its own.
+a11y=(
+    npm
+)
+
 # The benchmarks (scripts/bench.sh); the ordinary build compiles them when it is there.
 bench=(
     libbenchmark-dev
@@ -77,9 +83,9 @@ list_only=false
 for arg in "$@"; do
     case "$arg" in
         --list) list_only=true ;;
-        build | run | test | bench | fuzz | logisim | web | webtest) purposes+=("$arg") ;;
+        build | run | test | bench | fuzz | logisim | web | webtest | a11y) purposes+=("$arg") ;;
         *)
-            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench] [fuzz] [logisim] [web] [webtest]" >&2
+            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench] [fuzz] [logisim] [web] [webtest] [a11y]" >&2
             exit 2
             ;;
     esac

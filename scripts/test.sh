@@ -3,7 +3,8 @@
 # with warnings as errors (the `test` preset) and runs every test: the whole suite (the
 # end-to-end tests start their own Xvfb), then everything but the end-to-end, install
 # and isa4-alone tests once more under AddressSanitizer and UndefinedBehaviorSanitizer,
-# then the page for the browser (scripts/web.sh) in headless Chromium.
+# then the page for the browser (scripts/web.sh) in headless Chromium, with its accessible
+# view checked by axe-core (from npm, through scripts/npm-tools.sh) and driven by keys.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -25,3 +26,4 @@ cmake --build build-sanitize -j"$jobs"
 scripts/deps.sh webtest
 scripts/web.sh
 /usr/bin/python3 tests/web/page_test.py build-web build-isa4/isa4 . build/artefacts
+/usr/bin/python3 tests/web/access_test.py build-web build-isa4/isa4 .

@@ -29,6 +29,7 @@
 #include "machine/isa4.h"
 #include "panels/logger.h"
 #include "web/home_files.h"
+#include "web/twin.h"
 
 namespace {
 
@@ -144,6 +145,7 @@ int main(int, char**) {
     // --- The simulator, as on the desktop ---
     web.arch.reset();
     web.log.add("Loaded Isa4");
+    attach_twin(web.arch, web.log);
     web.command_is_ctrl = EM_ASM_INT({ return / Mac | iPhone | iPad /.test(navigator.platform); });
 
     // --- Frame loop: the browser's animation frames ---

@@ -342,7 +342,8 @@ var Module = {
     firstFrameDrawn: () => {
         page.status.textContent = '';
         document.body.dataset.state = 'running';
-        page.canvas.focus();
+        // With the accessible view shown, the focus stays at the top of the page.
+        if (document.getElementById('a11y-view').hidden) page.canvas.focus();
     },
     startUpFailed: (reason) => fail('Kelvane cannot start: ' + reason + '.'),
     onAbort: (what) => fail('Kelvane stopped: ' + what),

@@ -23,6 +23,21 @@
   function add(parent, tag, cls, text) {
     return parent.appendChild(el(tag, cls, text));
   }
+  function button(parent, text, act) {
+    const b = add(parent, "button", "", text);
+    b.type = "button";
+    b.addEventListener("click", act);
+    return b;
+  }
+  // A box that scrolls what is too wide for a narrow window; it takes the focus so that
+  // the keys scroll it too.
+  function scroller(parent, label) {
+    const box = add(parent, "div", "scroll");
+    box.tabIndex = 0;
+    box.setAttribute("role", "region");
+    box.setAttribute("aria-label", label);
+    return box;
+  }
 
   // The run, decoded once: pc, z and the write of every step, the steps that wrote each
   // target, and a checkpoint of the registers and RAM every CHECKPOINT steps.
@@ -103,7 +118,8 @@
   const viewers = [];
 
   class Viewer {
-    constructor(root, t, atEnd) {
+    constructor(root, t, atEnd, heading) {
+      this.heading = heading;
       this.t = t;
       this.run = new Run(t);
       this.cur = -1;
@@ -120,50 +136,68 @@
 
     build(root) {
       const t = this.t, run = this.run;
+      const id = "run" + viewers.length;
+      add(root, this.heading, "", "Run of " + t.name).id = id + "-name";
+      root.setAttribute("aria-labelledby", id + "-name");
       add(root, "p", "endtext", endText(t, run.n));
       const controls = add(root, "div", "controls");
+      // Each button's name says the step it goes to; `labelButtons` keeps them current.
       const buttons = [
-        ["|<", "to the start (Home)", () => this.stop(0)],
-        ["<", "one step back (Left)", () => this.stop(this.cur - 1)],
-        [">", "one step forward (Right)", () => this.stop(this.cur + 1)],
-        [">|", "to the end (End)", () => this.stop(run.n)],
-        ["<<", "run backward", () => this.play(-1)],
-        [">>", "run forward", () => this.play(1)],
-        ["<bp", "back to the previous breakpoint (Shift+Left)", () => this.toBreakpoint(-1)],
-        ["bp>", "on to the next breakpoint (Shift+Right)", () => this.toBreakpoint(1)],
+        ["|<", "To the start", "Home", () => this.stop(0)],
+        ["<", "One step back", "Left", () => this.stop(this.cur - 1)],
+        [">", "One step forward", "Right", () => this.stop(this.cur + 1)],
+        [">|", "To the end", "End", () => this.stop(run.n)],
+        ["<<", "Run backward", "", () => this.play(-1)],
+        [">>", "Run forward", "", () => this.play(1)],
+        ["<bp", "Back to the previous breakpoint", "Shift+Left", () => this.toBreakpoint(-1)],
+        ["bp>", "On to the next breakpoint", "Shift+Right", () => this.toBreakpoint(1)],
       ];
       this.buttons = {};
-      for (const [label, title, act] of buttons) {
-        const b = add(controls, "button", "", label);
-        b.type = "button";
-        b.title = title;
-        b.setAttribute("aria-label", title);
-        b.addEventListener("click", act);
+      this.buttonWords = {};
+      for (const [label, words, key, act] of buttons) {
+        const b = button(controls, label, act);
+        if (key) b.setAttribute("aria-keyshortcuts", key);
         this.buttons[label] = b;
+        this.buttonWords[label] = [words, key];
       }
-      this.rate = add(controls, "select");
+      this.buttons["<<"].setAttribute("aria-pressed", "false");
+      this.buttons[">>"].setAttribute("aria-pressed", "false");
+      const rateLabel = add(controls, "label", "", "Rate ");
+      this.rate = add(rateLabel, "select");
       this.rate.title = "steps per second when running";
-      this.rate.setAttribute("aria-label", "steps per second");
       for (const r of RATES) {
         const o = add(this.rate, "option", "", r + " steps/s");
         o.value = String(r);
         if (r === 10) o.selected = true;
       }
-      this.slider = add(controls, "input", "slider");
+      const sliderLabel = add(controls, "label", "slider-label", "Step ");
+      this.slider = add(sliderLabel, "input", "slider");
       this.slider.type = "range";
       this.slider.min = "0";
       this.slider.max = String(run.n);
-      this.slider.setAttribute("aria-label", "step");
       this.slider.addEventListener("input", () => this.stop(Number(this.slider.value)));
-      this.info = add(root, "div", "stepinfo");
+      this.info = add(root, "p", "stepinfo");
+      // What a move shows, said once it ends: not at every step of a run.
+      this.announcer = add(root, "p", "visually-hidden");
+      this.announcer.setAttribute("role", "status");
+      this.lastAnnounced = 0;
+      add(root, "p", "legend",
+        "Marks: a thick underline and a frame on what this step wrote; a dashed red frame and " +
+        "\"expected\" on a value that differs from what the end should show; italics on a value " +
+        "that differs from the start.");
       this.strip = add(root, "canvas", "strip");
       this.strip.title = "pc against step: click to go there";
+      this.strip.setAttribute("role", "img");
+      this.strip.setAttribute("aria-label", "A plot of pc against step; the slider moves along it too.");
       this.strip.addEventListener("click", (e) => {
         const r = this.strip.getBoundingClientRect();
         this.stop(Math.round(((e.clientX - r.left) / r.width) * run.n));
       });
       const columns = add(root, "div", "columns");
-      this.buildProgram(add(columns, "div", "program"));
+      const program = add(columns, "div", "program");
+      program.setAttribute("role", "region");
+      program.setAttribute("aria-label", "Program");
+      this.buildProgram(program);
       this.buildState(add(columns, "div", "state"));
       this.drawStrip();
     }
@@ -171,6 +205,7 @@
     buildProgram(box) {
       const t = this.t;
       this.lineEls = [];
+      this.bpButtons = [];
       this.lineWords = t.lines.map(() => []);
       t.lineOf.forEach((line, address) => {
         if (line >= 0 && line < t.lines.length) this.lineWords[line].push(address);
@@ -185,36 +220,74 @@
           line.classList.add("word");
           line.title = "click to set or clear a breakpoint";
           line.addEventListener("click", () => this.toggleBreakpoint(i));
+          // The keyboard's way: a button on the line, one of them in the Tab order at a
+          // time; Up and Down move between them, Enter or Space toggles.
+          const mark = line.insertBefore(el("button", "bp-toggle"), line.firstChild);
+          mark.type = "button";
+          mark.tabIndex = this.bpButtons.length === 0 ? 0 : -1;
+          mark.setAttribute("aria-pressed", "false");
+          mark.setAttribute("aria-label", "Breakpoint at " + hex2(words[0]) + ": " + text.trim());
+          mark.addEventListener("click", (e) => {
+            e.stopPropagation();
+            this.toggleBreakpoint(i);
+          });
+          mark.addEventListener("keydown", (e) => this.moveAmongBreakpoints(e, mark));
+          this.bpButtons.push(mark);
         }
         this.lineEls.push(line);
       });
       this.programBox = box;
     }
 
+    moveAmongBreakpoints(e, from) {
+      const list = this.bpButtons, at = list.indexOf(from);
+      const to = { ArrowUp: at - 1, ArrowDown: at + 1 }[e.key];
+      if (to === undefined || e.altKey || e.ctrlKey || e.metaKey || e.shiftKey) return;
+      e.preventDefault();
+      e.stopPropagation();
+      const next = list[Math.max(0, Math.min(list.length - 1, to))];
+      from.tabIndex = -1;
+      next.tabIndex = 0;
+      next.focus();
+    }
+
     buildState(box) {
       this.cells = new Array(272);
       this.shown = new Int16Array(272).fill(-1);
-      const regs = add(box, "table", "registers");
-      const head = add(regs, "tr");
-      const values = add(regs, "tr");
-      add(head, "th", "", "PC");
+      this.marks = new Map(); // a cell's marks, which its accessible name says in words
+      const regs = add(scroller(box, "Registers"), "table", "registers");
+      this.regCaption = add(regs, "caption", "", "pc, z and the registers");
+      const head = add(add(regs, "thead"), "tr");
+      const values = add(add(regs, "tbody"), "tr");
+      const column = (text) => {
+        const th = add(head, "th", "", text);
+        th.scope = "col";
+      };
+      column("PC");
       this.pcCell = add(values, "td", "cell");
       this.pcCell.dataset.target = "pc";
-      add(head, "th", "", "Z");
+      column("Z");
       this.zCell = add(values, "td", "cell");
       this.zCell.dataset.target = "z";
       for (let i = 0; i < 16; i++) {
-        add(head, "th", "", "R" + i.toString(16).toUpperCase());
+        column("R" + i.toString(16).toUpperCase());
         this.cells[i] = add(values, "td", "cell");
         this.cells[i].dataset.target = regName(i);
       }
-      const ram = add(box, "table", "ram");
-      const top = add(ram, "tr");
-      add(top, "th", "", "");
-      for (let c = 0; c < 16; c++) add(top, "th", "", c.toString(16).toUpperCase());
+      const ram = add(scroller(box, "RAM"), "table", "ram");
+      add(ram, "caption", "", "RAM: row + column is the address");
+      const top = add(add(ram, "thead"), "tr");
+      const corner = add(top, "th", "", "row");
+      corner.scope = "col";
+      for (let c = 0; c < 16; c++) {
+        const th = add(top, "th", "", "+" + c.toString(16).toUpperCase());
+        th.scope = "col";
+      }
+      const body = add(ram, "tbody");
       for (let row = 0; row < 16; row++) {
-        const tr = add(ram, "tr");
-        add(tr, "th", "", row.toString(16).toUpperCase() + "0");
+        const tr = add(body, "tr");
+        const th = add(tr, "th", "", row.toString(16).toUpperCase() + "0");
+        th.scope = "row";
         for (let c = 0; c < 16; c++) {
           const td = add(tr, "td", "cell");
           td.dataset.target = "[" + hex2(row * 16 + c) + "]";
@@ -223,7 +296,7 @@
       }
       this.cells.forEach((td, target) => td.addEventListener("click", () => this.select(target)));
       if (this.t.expected.length > 0) {
-        add(box, "h3", "", "Expected at the end");
+        add(box, this.subheading(), "", "Expected at the end");
         const list = add(box, "ul", "expected");
         for (const m of this.t.expected) {
           add(list, "li", "", m.what + " is " + hex2(m.actual) + ", expected " + hex2(m.expected));
@@ -231,18 +304,26 @@
             : m.target === "pc" ? this.pcCell : this.zCell;
           td.classList.add("mismatch");
           td.title = "expected " + hex2(m.expected);
+          this.marks.set(td, "expected " + hex2(m.expected));
         }
       }
       const when = add(box, "div", "when");
-      this.whenTitle = add(when, "div", "", "Click a register or a RAM cell to see the steps that wrote it.");
+      add(when, this.subheading(), "", "When a value was written");
+      // A click on a cell picks it too; the menu is the keyboard's way.
+      const pick = add(when, "label", "", "Steps that wrote ");
+      this.whenPick = add(pick, "select");
+      add(this.whenPick, "option", "", "(pick a register or a RAM cell)").value = "-1";
+      for (let target = 0; target < 272; target++) add(this.whenPick, "option", "", targetName(target)).value = String(target);
+      this.whenPick.addEventListener("change", () => {
+        const target = Number(this.whenPick.value);
+        if (target >= 0) this.select(target);
+      });
+      this.whenTitle = add(when, "p", "", "Click a register or a RAM cell, or pick one above, to see the steps that wrote it.");
       const nav = add(when, "div", "controls");
-      this.prevWrite = add(nav, "button", "", "< previous write");
-      this.prevWrite.type = "button";
-      this.prevWrite.addEventListener("click", () => this.toWrite(-1));
-      this.nextWrite = add(nav, "button", "", "next write >");
-      this.nextWrite.type = "button";
-      this.nextWrite.addEventListener("click", () => this.toWrite(1));
+      this.prevWrite = button(nav, "< previous write", () => this.toWrite(-1));
+      this.nextWrite = button(nav, "next write >", () => this.toWrite(1));
       this.whenList = add(when, "ol");
+      this.whenList.setAttribute("aria-label", "Steps that wrote it");
     }
 
     drawStrip() {
@@ -299,23 +380,74 @@
           this.shown[i] = s[i];
           this.cells[i].textContent = hex2(s[i]);
           this.cells[i].classList.toggle("differs", s[i] !== run.start[i]);
+          if (this.marks.has(this.cells[i])) this.name(this.cells[i]);
         }
       }
       this.pcCell.textContent = hex2(run.pc[k]);
       this.pcCell.classList.toggle("differs", run.pc[k] !== run.pc[0]);
       this.zCell.textContent = String(run.z[k]);
       this.zCell.classList.toggle("differs", run.z[k] !== run.z[0]);
-      for (const e of this.root.querySelectorAll(".changed")) e.classList.remove("changed");
+      for (const e of this.root.querySelectorAll(".changed")) {
+        e.classList.remove("changed");
+        this.name(e);
+      }
       if (k > 0) {
-        if (run.target[k] >= 0) this.cells[run.target[k]].classList.add("changed");
-        if (run.z[k] !== run.z[k - 1]) this.zCell.classList.add("changed");
-        if (run.pc[k] !== ((run.pc[k - 1] + 1) & 255)) this.pcCell.classList.add("changed");
+        const changed = [];
+        if (run.target[k] >= 0) changed.push(this.cells[run.target[k]]);
+        if (run.z[k] !== run.z[k - 1]) changed.push(this.zCell);
+        if (run.pc[k] !== ((run.pc[k - 1] + 1) & 255)) changed.push(this.pcCell);
+        for (const e of changed) {
+          e.classList.add("changed");
+          this.name(e);
+        }
       }
       this.markLines();
       this.slider.value = String(k);
-      this.info.textContent = this.describe(k);
+      const said = this.describe(k);
+      this.info.textContent = said;
+      this.slider.setAttribute("aria-valuetext", "step " + k + " of " + run.n);
+      this.regCaption.textContent = "pc, z and the registers after step " + k;
+      this.labelButtons();
       this.markStrip();
       this.showWhen();
+      this.announce(said);
+    }
+
+    subheading() {
+      return this.heading === "h2" ? "h3" : "h4";
+    }
+
+    // A cell's name for a screen reader: its value and, in words, what its marks show.
+    name(td) {
+      const words = [];
+      if (td.classList.contains("changed")) words.push("written by this step");
+      if (this.marks.has(td)) words.push(this.marks.get(td));
+      if (words.length === 0) td.removeAttribute("aria-label");
+      else td.setAttribute("aria-label", td.textContent + ", " + words.join(", "));
+    }
+
+    // The step each move button goes to, in its name and its tooltip.
+    labelButtons() {
+      const run = this.run, k = this.cur;
+      const to = {
+        "|<": 0, "<": Math.max(0, k - 1), ">": Math.min(run.n, k + 1), ">|": run.n,
+        "<bp": this.breakpointFrom(k, -1), "bp>": this.breakpointFrom(k, 1),
+      };
+      for (const label in this.buttons) {
+        const [words, key] = this.buttonWords[label];
+        let text = words + (label in to ? ", to step " + to[label] : this.playing && this.dir === (label === ">>" ? 1 : -1) ? ", running" : "");
+        if (key) text += " (" + key + ")";
+        this.buttons[label].setAttribute("aria-label", text);
+        this.buttons[label].title = text;
+      }
+    }
+
+    // Says where a move ended, politely; while running at most once a second.
+    announce(text) {
+      const now = performance.now();
+      if (this.playing && now - this.lastAnnounced < 1000) return;
+      this.lastAnnounced = now;
+      this.announcer.textContent = text;
     }
 
     describe(k) {
@@ -352,6 +484,8 @@
       const on = !this.breakpoints.has(words[0]);
       for (const a of words) if (on) this.breakpoints.add(a); else this.breakpoints.delete(a);
       this.lineEls[line].classList.toggle("bp", on);
+      const mark = this.lineEls[line].querySelector(".bp-toggle");
+      if (mark) mark.setAttribute("aria-pressed", String(on));
     }
 
     // The next step in direction `dir` that stands before a breakpoint's word, or the end.
@@ -369,6 +503,7 @@
       if (this.selected >= 0) this.cells[this.selected].classList.remove("selected");
       this.selected = target;
       this.cells[target].classList.add("selected");
+      this.whenPick.value = String(target);
       this.showWhen(true);
     }
 
@@ -395,13 +530,18 @@
         this.whenList.textContent = "";
         for (let i = from; i < to; i++) {
           const k = list[i], a = run.executed(k);
-          const li = add(this.whenList, "li", "", "step " + String(k).padStart(6) + "  " + hex2(a) + "  " +
-            hexWord(t.rom[a]) + "  " + t.text[a] + "  -> " + hex2(run.value[k]));
+          const li = add(this.whenList, "li");
+          button(li, "step " + String(k).padStart(6) + "  " + hex2(a) + "  " +
+            hexWord(t.rom[a]) + "  " + t.text[a] + "  -> " + hex2(run.value[k]), () => this.stop(k));
           li.dataset.step = String(k);
-          li.addEventListener("click", () => this.stop(k));
         }
       }
-      for (const li of this.whenList.children) li.classList.toggle("current", Number(li.dataset.step) === this.cur);
+      for (const li of this.whenList.children) {
+        const here = Number(li.dataset.step) === this.cur;
+        li.classList.toggle("current", here);
+        if (here) li.firstChild.setAttribute("aria-current", "step");
+        else li.firstChild.removeAttribute("aria-current");
+      }
       this.prevWrite.disabled = at.before < 0;
       this.nextWrite.disabled = at.after >= list.length;
     }
@@ -413,9 +553,16 @@
 
     halt() {
       if (this.playing) cancelAnimationFrame(this.playing);
+      const was = this.playing;
       this.playing = 0;
-      this.buttons["<<"].classList.remove("on");
-      this.buttons[">>"].classList.remove("on");
+      for (const label of ["<<", ">>"]) {
+        this.buttons[label].classList.remove("on");
+        this.buttons[label].setAttribute("aria-pressed", "false");
+      }
+      if (was) {
+        this.labelButtons();
+        this.announce(this.describe(this.cur));
+      }
     }
 
     // Runs in direction `dir` at the chosen rate, up to an end or a breakpoint.
@@ -425,6 +572,7 @@
       if (running) return;
       this.dir = dir;
       this.buttons[dir > 0 ? ">>" : "<<"].classList.add("on");
+      this.buttons[dir > 0 ? ">>" : "<<"].setAttribute("aria-pressed", "true");
       let last = performance.now(), credit = 0;
       const frame = (now) => {
         credit += ((now - last) / 1000) * Number(this.rate.value);
@@ -470,7 +618,7 @@
 
   function showTrace() {
     setTitle("isa4 trace: " + data.title);
-    for (const t of data.traces) viewers.push(new Viewer(add(page, "section"), t, false));
+    for (const t of data.traces) viewers.push(new Viewer(add(page, "section"), t, false, "h2"));
   }
 
   function problemText(p) {
@@ -486,11 +634,13 @@
       add(page, "h2", "", "The program " + data.failure);
       add(page, "pre", "problems", data.reasons.join("\n"));
     }
-    const table = add(page, "table", "cases");
-    const head = add(table, "tr");
-    for (const h of ["case", "name", "result", "points", "steps"]) add(head, "th", "", h);
+    const table = add(scroller(page, "Cases"), "table", "cases");
+    add(table, "caption", "", "Every case");
+    const head = add(add(table, "thead"), "tr");
+    for (const h of ["case", "name", "result", "points", "steps"]) add(head, "th", "", h).scope = "col";
+    const body = add(table, "tbody");
     for (const c of data.cases) {
-      const tr = add(table, "tr");
+      const tr = add(body, "tr");
       add(tr, "td", "", String(c.number));
       add(tr, "td", "", c.hidden ? "(hidden)" : c.name);
       add(tr, "td", "verdict-" + c.verdict.replace(/ /g, "-"), c.verdict);
@@ -501,15 +651,20 @@
       if (c.hidden || c.verdict === "pass" || !data.graded) continue;
       add(page, "h2", "", "Case " + c.number + ": " + c.name);
       add(page, "pre", "problems", c.problems.map(problemText).join("\n"));
-      if (c.trace >= 0) viewers.push(new Viewer(add(page, "section"), data.traces[c.trace], true));
+      if (c.trace >= 0) viewers.push(new Viewer(add(page, "section"), data.traces[c.trace], true, "h3"));
     }
   }
 
-  function bars(parent, rows) {
-    const table = add(parent, "table", "bars");
+  // A bar chart as a table: each row's label, its bar (drawn only) and its value in words.
+  function bars(parent, label, columns, rows) {
+    const table = add(scroller(parent, label), "table", "bars");
+    add(table, "caption", "visually-hidden", label);
+    const head = add(add(table, "thead"), "tr");
+    for (const h of [columns[0], "bar", columns[1]]) add(head, "th", "", h).scope = "col";
+    const body = add(table, "tbody");
     for (const [label, value, max, text] of rows) {
-      const tr = add(table, "tr");
-      add(tr, "td", "", label);
+      const tr = add(body, "tr");
+      add(tr, "th", "", label).scope = "row";
       const bar = add(add(tr, "td"), "span", "bar");
       bar.style.width = (max > 0 ? (12 * value) / max : 0) + "rem";
       add(tr, "td", "", text);
@@ -522,28 +677,30 @@
     add(page, "p", "", plural(programs.length, "program", "programs") + " against " + data.suite + ", " +
       programs.filter((p) => p.passed === data.cases.length).length + " passed every case.");
     add(page, "h2", "", "Pass rate per case");
-    bars(page, data.cases.map((c, i) => {
+    bars(page, "Pass rate per case", ["case", "passed"], data.cases.map((c, i) => {
       const n = programs.filter((p) => p.verdicts[i] === "pass").length;
       return [(i + 1) + " " + c.name + (c.hidden ? " (hidden)" : ""), n, programs.length, n + "/" + programs.length];
     }));
     add(page, "h2", "", "Points");
     const counts = new Array(data.maxPoints + 1).fill(0);
     for (const p of programs) counts[p.points]++;
-    bars(page, counts.map((n, points) => [points + " points", n, programs.length, plural(n, "program", "programs")]));
+    bars(page, "Points", ["points", "programs"], counts.map((n, points) => [points + " points", n, programs.length, plural(n, "program", "programs")]));
     add(page, "h2", "", "Slowest passing programs");
     data.cases.forEach((c, i) => {
       const passing = programs.filter((p) => p.verdicts[i] === "pass").sort((a, b) => b.steps[i] - a.steps[i]).slice(0, 5);
       if (passing.length === 0) return;
       add(page, "h3", "", (i + 1) + " " + c.name + (c.bound ? " (" + c.bound + ")" : ""));
-      bars(page, passing.map((p) => [p.path, p.steps[i], passing[0].steps[i], plural(p.steps[i], "step", "steps")]));
+      bars(page, "Slowest passing programs of case " + (i + 1), ["program", "steps"], passing.map((p) => [p.path, p.steps[i], passing[0].steps[i], plural(p.steps[i], "step", "steps")]));
     });
     add(page, "h2", "", "Every program");
-    const table = add(page, "table", "cases");
-    const head = add(table, "tr");
-    for (const h of ["program", "passed", "points", "page"]) add(head, "th", "", h);
+    const table = add(scroller(page, "Every program"), "table", "cases");
+    add(table, "caption", "visually-hidden", "Every program");
+    const head = add(add(table, "thead"), "tr");
+    for (const h of ["program", "passed", "points", "page"]) add(head, "th", "", h).scope = "col";
+    const body = add(table, "tbody");
     for (const p of programs) {
-      const tr = add(table, "tr");
-      add(tr, "td", "", p.path);
+      const tr = add(body, "tr");
+      add(tr, "th", "", p.path).scope = "row";
       add(tr, "td", "", p.passed + "/" + data.cases.length);
       add(tr, "td", "", p.points + "/" + data.maxPoints);
       const a = add(add(tr, "td"), "a", "", p.page);

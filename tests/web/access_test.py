@@ -1,0 +1,249 @@
+"""The page's accessible view in Debian's headless Chromium, driven by the keyboard alone.
+
+    /usr/bin/python3 tests/web/access_test.py SITE ISA4 SOURCE_DIR
+
+SITE is the folder scripts/web.sh writes (build-web), ISA4 the isa4 command built for this
+machine, SOURCE_DIR the repository. Checks that the "Accessible view" button is the first
+stop of Tab and its choice is remembered; that axe-core finds no WCAG 2.0, 2.1 or 2.2 A or
+AA violation with the view shown; that Chromium's accessibility tree names every control
+of the view; and a session by keys alone: the ROM name typed, Load, Reset CPU, three
+Steps announced as `isa4 run --trace` says, a run at 20 steps a second until it halts,
+Stop, and Save RAM, whose file equals `isa4 run --save-ram`'s.
+"""
+import functools
+import http.server
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.keys import Keys
+
+SITE, ISA4, SOURCE = (pathlib.Path(p).resolve() for p in sys.argv[1:4])
+sys.path.insert(0, str(SOURCE / "tests"))
+from axe_check import axe_violations  # noqa: E402
+
+failures = []
+
+# Every control of the view, by its accessible name and role.
+CONTROLS = [("Accessible view", "button"), ("Step", "button"), ("Run", "button"),
+            ("Reset CPU", "button"), ("Clocks (steps per second, 1 to 20)", "spinbutton"),
+            ("ROM file name", "textbox"), ("Load ROM", "button"), ("Save ROM", "button"),
+            ("Clear ROM", "button"), ("RAM file name", "textbox"), ("Load RAM", "button"),
+            ("Save RAM", "button"), ("Clear RAM", "button"), ("ROM address (hex)", "textbox"),
+            ("ROM word (hex)", "textbox"), ("Poke ROM", "button"), ("RAM address (hex)", "textbox"),
+            ("RAM byte (hex)", "textbox"), ("Poke RAM", "button"), ("Clear log", "button")]
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAIL:", what)
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+def start_browser(profile):
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for argument in ["--headless=new", "--no-sandbox", "--enable-unsafe-swiftshader",
+                     "--use-angle=swiftshader", "--force-device-scale-factor=1",
+                     "--window-size=1400,900", "--user-data-dir=" + str(profile)]:
+        options.add_argument(argument)
+    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+
+
+def wait(driver, condition, what, timeout=30):
+    end = time.time() + timeout
+    while time.time() < end:
+        value = driver.execute_script(condition)
+        if value:
+            return value
+        time.sleep(0.1)
+    check(False, "timed out waiting for " + what)
+    return None
+
+
+def open_page(driver, url):
+    driver.get(url)
+    check(wait(driver, "return document.body.dataset.state", "the page to start", 90) == "running",
+          "the page runs")
+
+
+def focused(driver):
+    return driver.execute_script(
+        "const e = document.activeElement; return [e.id, e.textContent, e.getAttribute('aria-label') || '']")
+
+
+def press(driver, *keys):
+    actions = ActionChains(driver)
+    for k in keys:
+        actions.send_keys(k).pause(0.05)
+    actions.perform()
+
+
+def tab_to(driver, test, back=False, limit=80):
+    """Presses Tab (Shift+Tab with `back`) until `test` holds for the focused element."""
+    for _ in range(limit):
+        if test(focused(driver)):
+            return True
+        if back:
+            ActionChains(driver).key_down(Keys.SHIFT).send_keys(Keys.TAB).key_up(Keys.SHIFT).perform()
+        else:
+            press(driver, Keys.TAB)
+    check(False, "Tab never reached the control after %s" % (focused(driver),))
+    return False
+
+
+def select_all_in(driver):
+    ActionChains(driver).key_down(Keys.CONTROL).send_keys("a").key_up(Keys.CONTROL).perform()
+
+
+def said(driver):
+    return driver.execute_script("return document.querySelector('#a11y-view [role=status]').textContent")
+
+
+def announcement(trace_line):
+    """A line of `isa4 run --trace` as the view says it."""
+    m = re.match(r"\s*\d+  ([0-9A-F]{2})  [0-9A-F]{5,6}  (.*?)  +(\S.*)$", trace_line)
+    parts = []
+    for part in m[3].split(", "):
+        part = part.replace(" -> ", " to ")
+        z = re.fullmatch(r"z \d to (\d)", part)
+        parts.append(("z " + z[1] if z else part) + ".")
+    return "Step: %s at %s. %s" % (m[2], m[1], " ".join(parts))
+
+
+def tree_checks(driver):
+    nodes = driver.execute_cdp_cmd("Accessibility.getFullAXTree", {})["nodes"]
+    named = set()
+    unnamed = []
+    for n in nodes:
+        role = n.get("role", {}).get("value")
+        name = n.get("name", {}).get("value", "")
+        if role in ("button", "textbox", "spinbutton", "checkbox", "combobox", "slider") and not n.get("ignored"):
+            named.add((name, role))
+            if not name.strip():
+                unnamed.append(role)
+    for control in CONTROLS:
+        check(control in named, "the accessibility tree names %s %r" % (control[1], control[0]))
+    check(not unnamed, "controls without a name: %s" % unnamed)
+    roles = {n.get("role", {}).get("value") for n in nodes if not n.get("ignored")}
+    check({"table", "rowheader", "columnheader", "status", "region"} <= roles,
+          "the RAM is a table with row and column headers beside a status: %s" % sorted(r for r in roles if r))
+
+
+def scenario(driver, work):
+    rom, ram = work / "m.rom", work / "m.ram"
+    subprocess.run([ISA4, "asm", SOURCE / "examples/multiply.s", "-o", rom], check=True)
+    subprocess.run([ISA4, "ram", SOURCE / "examples/multiply.data", "-o", ram], check=True)
+    trace = subprocess.run([ISA4, "run", rom, "--ram", ram, "--trace", "--save-ram", work / "end.ram"],
+                           check=True, capture_output=True, text=True).stdout.splitlines()
+
+    def name_field(field_id, text):
+        tab_to(driver, lambda f: f[0] == field_id)
+        select_all()
+        press(driver, Keys.DELETE, text)
+
+    def select_all():
+        select_all_in(driver)
+
+    def press_button(label, back=False):
+        tab_to(driver, lambda f: f[1] == label, back)
+        press(driver, Keys.ENTER)
+
+    name_field("a11y-rom-file", "examples/multiply.rom")
+    press_button("Load ROM")
+    check(said(driver) == "Load ROM: examples/multiply.rom done.", "Load ROM said %r" % said(driver))
+    name_field("a11y-ram-file", "examples/multiply.ram")
+    press_button("Load RAM")
+    press_button("Reset CPU", back=True)
+    check(said(driver).startswith("Reset CPU: pc FF"), "Reset said %r" % said(driver))
+    press_button("Step", back=True)
+    for k in range(3):
+        if k:
+            press(driver, Keys.ENTER)
+        check(said(driver) == announcement(trace[k]), "step %d said %r, isa4 run --trace: %r" % (
+            k + 1, said(driver), announcement(trace[k])))
+    # Every announcement while running, with its time, to check their pace.
+    driver.execute_script("""
+        window.said = [];
+        new MutationObserver(() => window.said.push([performance.now(), document.querySelector('#a11y-view [role=status]').textContent]))
+          .observe(document.querySelector('#a11y-view [role=status]'), {childList: true, characterData: true, subtree: true});""")
+    tab_to(driver, lambda f: f[0] == "a11y-clocks")
+    select_all()
+    press(driver, "20", Keys.TAB)
+    press_button("Run", back=True)
+    check(wait(driver, "return document.querySelector('#a11y-view [role=status]').textContent.startsWith('Halted')",
+               "the run to halt", 30), "the run is said to halt")
+    check(focused(driver)[1] == "Stop", "the run button reads Stop while running: %s" % (focused(driver),))
+    press(driver, Keys.ENTER)
+    check(said(driver).startswith("Stopped: pc 0"), "Stop said %r" % said(driver))
+    times = [t for t, text in driver.execute_script("return window.said") if text.startswith("Running")]
+    check(all(b - a >= 990 for a, b in zip(times, times[1:])), "running summaries come a second apart: %s" % times)
+    name_field("a11y-ram-file", "out.ram")
+    press_button("Save RAM")
+    saved = driver.execute_script("""
+        const p = '/home/kelvane/out.ram';
+        return Module.FS.analyzePath(p).exists ? Array.from(Module.FS.readFile(p)) : null;""")
+    check(saved is not None and bytes(saved) == (work / "end.ram").read_bytes(),
+          "the saved RAM equals isa4 run's")
+    # The canvas's machine is the view's: the log shows the reset in both.
+    log = driver.execute_script("return [...document.querySelectorAll('[aria-labelledby=a11y-log] li')].map((e) => e.textContent)")
+    check("Reset CPU" in log, "the log's messages as a list: %s" % log)
+
+
+def main():
+    work = pathlib.Path(tempfile.mkdtemp(prefix="kelvane-access-"))
+    handler = functools.partial(QuietHandler, directory=str(SITE))
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    url = "http://127.0.0.1:%d/" % server.server_address[1]
+    driver = start_browser(work / "profile")
+    try:
+        open_page(driver, url)
+        check(driver.execute_script("return document.getElementById('a11y-view').hidden"),
+              "a first visit starts with the view hidden")
+        # The view's button is the first control of the page, and Tab leaves the canvas,
+        # which has the focus at first, for it.
+        first = driver.execute_script(
+            "return document.querySelector('button, input:not([tabindex=\"-1\"]), summary, [tabindex=\"0\"]').id")
+        check(first == "a11y-toggle", "the first control is %r" % first)
+        check(focused(driver)[0] == "canvas", "the canvas has the focus at first: %s" % (focused(driver),))
+        # Tab leaves the canvas, the last control, for the browser; the next Tab enters the
+        # page again at its first control.
+        press(driver, Keys.TAB)
+        check(focused(driver)[0] != "canvas", "Tab leaves the canvas")
+        press(driver, Keys.TAB)
+        check(focused(driver)[0] == "a11y-toggle", "the next Tab reaches %s" % (focused(driver)[:1],))
+        press(driver, Keys.ENTER)
+        check(not driver.execute_script("return document.getElementById('a11y-view').hidden"), "Enter shows the view")
+        open_page(driver, url)
+        check(not driver.execute_script("return document.getElementById('a11y-view').hidden"),
+              "the view is shown again after a reload")
+        for v in axe_violations(driver, str(SOURCE)):
+            check(False, "axe with the view shown: " + v)
+        tree_checks(driver)
+        scenario(driver, work)
+        for v in axe_violations(driver, str(SOURCE)):
+            check(False, "axe after the session: " + v)
+    finally:
+        driver.quit()
+        server.shutdown()
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d passed, %d failed" % (1 if not failures else 0, 1 if failures else 0))
+    sys.exit(1 if failures else 0)
+
+
+main()
