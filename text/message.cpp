@@ -88,6 +88,19 @@ std::size_t utf8_length(std::string_view s, std::size_t i) {
     return n;
 }
 
+bool is_utf8_text(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t n = utf8_length(bytes, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
 std::string json_text(std::string_view text) {
     std::string out = "\"";
     out.reserve(text.size() + 2);

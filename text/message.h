@@ -44,6 +44,9 @@ std::string escape_for_message(std::string_view text);
 // a surrogate, past U+10FFFF, or cut short).
 std::size_t utf8_length(std::string_view s, std::size_t i);
 
+// True when every byte of `bytes` is ASCII or part of a valid UTF-8 sequence.
+bool is_utf8_text(std::string_view bytes);
+
 // For text that keeps its UTF-8 (reports and pages, where names may be in any language):
 // valid UTF-8 kept, but for C1 controls, the bidirectional controls, U+2028/U+2029 and
 // the noncharacters U+FFFE/U+FFFF; those, control bytes (tab too) and stray bytes are
