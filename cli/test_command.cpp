@@ -189,21 +189,18 @@ int run_test(const TestArgs& args) {
 
     std::vector<std::string> programs = args.programs;
     if (args.submission_dir.empty() && programs.empty()) {
-        std::cerr << "isa4 test: error: name the programs to grade, or --submission-dir\n";
-        return exit_usage;
+        return usage_error("name the programs to grade, or --submission-dir");
     }
     std::vector<std::string> inputs = programs;
     inputs.push_back(args.suite);
     for (const std::string& p : inputs) {
         if (p.empty()) {
-            std::cerr << "isa4 test: error: an empty file name\n";
-            return exit_usage;
+            return usage_error("an empty file name");
         }
     }
     if (!args.gradescope.empty() && programs.size() > 1) {
-        std::cerr << "isa4 test: error: --gradescope grades one program, not " << programs.size()
-                  << "\n";
-        return exit_usage;
+        return usage_error("--gradescope grades one program, not " +
+                           std::to_string(programs.size()));
     }
     const auto text = read_text_input(args.suite);
     if (!text) {
@@ -235,9 +232,8 @@ int run_test(const TestArgs& args) {
             const std::string problem = "cannot read the submission folder " +
                                         escape_for_message(args.submission_dir) + " (" +
                                         (exists ? "Not a directory" : std::strerror(error)) + ")";
-            std::cerr << "isa4 test: error: " << problem << "\n";
             if (!args.gradescope.empty()) save_gradescope_failure(args.gradescope, problem);
-            return exit_usage;
+            return usage_error(problem);
         }
         find_programs(args.submission_dir, programs, 0);
         std::string problem;

@@ -52,10 +52,11 @@ bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content
         case FileReading::logisim: ok = decode_logisim(bytes, kind, content, fault); break;
         case FileReading::text:
             fault = Diagnostic{first_text_line(bytes), 0,
-                               "not an image: text (no NUL byte) whose first line is no Intel "
-                               "HEX record (':') or Logisim header ('v2.0 raw'); assemble a "
-                               "source with isa4 asm, or give --from raw (--ram-from raw for "
-                               "run's RAM) to read it as a raw image"};
+                               "not an image: text whose first line is no Intel HEX record "
+                               "(':') or Logisim header ('v2.0 raw')"};
+            fault.notes.push_back(
+                "assemble a source with isa4 asm, or give --from raw (--ram-from raw for run's "
+                "RAM) to read it as a raw image");
             return false;
         case FileReading::raw: {
             const MemoryKind other = kind == MemoryKind::rom ? MemoryKind::ram : MemoryKind::rom;
@@ -72,12 +73,12 @@ bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content
             break;
         }
     }
-    if (!ok) fault.message += "; " + note;
+    if (!ok) fault.notes.insert(fault.notes.begin(), note);
     // A raw image's cells may spell a text image's first line: say how to read it so.
     if (!ok && !forced && reading != FileReading::raw && bytes.size() == raw_size(kind))
-        fault.message +=
-            " (it has a raw image's size: --from raw, or --ram-from raw for run's RAM, "
-            "reads it as one)";
+        fault.notes.push_back(
+            "it has a raw image's size: --from raw, or --ram-from raw for run's RAM, reads it "
+            "as one");
     return ok;
 }
 
@@ -115,7 +116,6 @@ bool decode_file_image(const std::string& path, std::string_view bytes, MemoryKi
                        std::optional<ImageFormat> forced) {
     if (decode_image(bytes, kind, content, error, forced)) return true;
     error.file = path;
-    error.message += std::string("; the ") + memory_name(kind) + " is unchanged";
     return false;
 }
 

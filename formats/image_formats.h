@@ -46,8 +46,7 @@ std::string encode_image(ImageFormat format, MemoryKind kind,
 bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content, Diagnostic& fault,
                   std::optional<ImageFormat> forced = std::nullopt);
 
-// The same for the bytes of the file `path`: a fault names the file and ends "; the ROM
-// is unchanged" (or RAM).
+// The same for the bytes of the file `path`: a fault names the file.
 bool decode_file_image(const std::string& path, std::string_view bytes, MemoryKind kind,
                        ImageContent& content, Diagnostic& error,
                        std::optional<ImageFormat> forced = std::nullopt);

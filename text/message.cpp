@@ -28,7 +28,14 @@ std::string format_diagnostic(const std::string& file, const Diagnostic& d) {
     std::string out = escape_for_message(file);
     if (d.line > 0) out += ":" + std::to_string(d.line);
     if (d.line > 0 && d.column > 0) out += ":" + std::to_string(d.column);
-    return out + (d.warning ? ": warning: " : ": error: ") + d.message;
+    std::string text = out + (d.warning ? ": warning: " : ": error: ") + d.message;
+    for (const std::string& note : d.notes) text += "\n" + out + ": note: " + note;
+    return text;
+}
+
+std::string format_usage_error(const std::string& command, const std::string& what) {
+    return format_diagnostic(Diagnostic{0, 0, what, false, command}) + "\n" +
+           escape_for_message(command) + ": try '" + escape_for_message(command) + " --help'";
 }
 
 std::string format_diagnostic(const Diagnostic& d) {

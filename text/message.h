@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A message about a file or a place in it, an error or a warning. Every layer hands these
 // upward; only the command's edge prints them, through `format_diagnostic`.
@@ -17,14 +18,23 @@ struct Diagnostic {
     std::string message;  // its own words, with every outside token already escaped
     bool warning = false;
     std::string file = {};  // as given by the user; the printer escapes it
+    // Lines said under it, at the same place: how the file was read, what to do instead.
+    std::vector<std::string> notes = {};
 };
 
 // "file:line:column: error: message", the form editors understand; without the column
 // or the line where the diagnostic has none ("file:3: error: ...", "file: error: ...").
+// Each note follows on a line of its own: "file:line:column: note: note".
 std::string format_diagnostic(const Diagnostic& d);
 
 // The same for a diagnostic about `file`, whatever its own `file`.
 std::string format_diagnostic(const std::string& file, const Diagnostic& d);
+
+// A mistake in how a command is called, in the one shape of every usage error:
+//   isa4 test: error: WHAT
+//   isa4 test: try 'isa4 test --help'
+// `command` is "isa4 test", or "isa4" for the command itself.
+std::string format_usage_error(const std::string& command, const std::string& what);
 
 // printf into a string, the compiler checking the arguments against the format: the one
 // formatter behind the hex and decimal texts of the isa4 layers ("0x%02X", "%05X" ...).
