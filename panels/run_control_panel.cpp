@@ -10,11 +10,11 @@
 void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper) {
     static RunControlPanelState state;
     draw_run_control_panel(arch, log, cpu_stepper, state,
-                           [](CpuStepper& clock) { return clock.tick(); });
+                           [](CpuStepper& cpu_stepper) { return cpu_stepper.tick(); });
 }
 
 void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper,
-                            RunControlPanelState& state, const ClockTick& tick) {
+                            RunControlPanelState& state, const StepperTick& tick) {
     ImGui::Begin("Computer Architecture state");
 
     // A Ctrl+click lets the user type any number into the slider.
