@@ -358,7 +358,7 @@ TEST_P(Isa4Hostile, FailsAtOnceWithAClearMessageAndWritesNothing) {
     std::istringstream lines(r.err);
     std::size_t count = 0;
     for (std::string line; std::getline(lines, line); ++count)
-        EXPECT_LE(line.size(), 400u) << line.substr(0, 400);
+        EXPECT_LE(line.size(), 200u) << line.substr(0, 400);
     EXPECT_LE(count, 110u);
 }
 
