@@ -29,7 +29,7 @@ struct SimulatorPanels {
     RamPanelState ram;
     RunControlPanelState run_control;
     AssemblerPanelState assembler;
-    ClockTick tick = [](CpuStepper& cpu_stepper) { return cpu_stepper.tick(); };
+    StepperTick tick = [](CpuStepper& cpu_stepper) { return cpu_stepper.tick(); };
 };
 
 // The six simulator windows in their fixed order: with the values and tick in `panels`,

@@ -64,7 +64,7 @@ public:
         panels.run_control.running = true;
         std::snprintf(panels.rom.rom_filename, sizeof panels.rom.rom_filename, "count.rom");
         std::snprintf(panels.ram.ram_filename, sizeof panels.ram.ram_filename, "count.ram");
-        panels.tick = [this](CpuStepper& stepper) { return clock.tick(stepper); };
+        panels.tick = [this](CpuStepper& cpu_stepper) { return clock.tick(cpu_stepper); };
     }
     Workbench(const Workbench&) = delete;
     Workbench& operator=(const Workbench&) = delete;

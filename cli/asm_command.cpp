@@ -42,8 +42,12 @@ int run_asm(const AsmArgs& args) {
     // What isa4 test and trace would load as an image is no source here either.
     const FileReading reading = classify_file(*text, MemoryKind::rom);
     if (reading != FileReading::text) {
-        complain(args.source,
-                 "an image, not a source (" + reading_note(reading, *text) + "); no image written");
+        print_diagnostic(Diagnostic{0,
+                                    0,
+                                    "an image, not a source; no image written",
+                                    false,
+                                    args.source,
+                                    {reading_note(reading, *text)}});
         return exit_failed;
     }
     const Analysis analysis = analyze(*text);

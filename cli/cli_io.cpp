@@ -196,8 +196,7 @@ int check_outputs(const std::vector<Output>& outputs, const std::vector<std::str
     std::vector<Place> places(outputs.size());
     for (std::size_t k = 0; k < outputs.size(); ++k) {
         if (outputs[k].path.empty()) {
-            std::cerr << "isa4: error: " << outputs[k].option << ": a file name cannot be empty\n";
-            return exit_usage;
+            return usage_error(outputs[k].option + ": a file name cannot be empty");
         }
         const std::string reason = place_of(outputs[k].path, places[k]);
         if (!reason.empty()) {
@@ -211,9 +210,9 @@ int check_outputs(const std::vector<Output>& outputs, const std::vector<std::str
             std::string also = outputs[j].path == outputs[k].path
                                    ? ""
                                    : " (" + escape_for_message(outputs[j].path) + ")";
-            complain(outputs[k].path, outputs[k].option + " names the same file as " +
-                                          outputs[j].option + also + "; nothing was written");
-            return exit_usage;
+            return usage_error(outputs[k].option + " " + escape_for_message(outputs[k].path) +
+                               " names the same file as " + outputs[j].option + also +
+                               "; nothing was written");
         }
         if (!places[k].exists) continue;
         for (const std::string& input : inputs) {
@@ -221,9 +220,9 @@ int check_outputs(const std::vector<Output>& outputs, const std::vector<std::str
             if (input.empty() || stat(input.c_str(), &st) != 0 || st.st_dev != places[k].device ||
                 st.st_ino != places[k].inode)
                 continue;
-            complain(outputs[k].path, "the output is the same file as the input " +
-                                          escape_for_message(input) + "; nothing was written");
-            return exit_usage;
+            return usage_error(outputs[k].option + " " + escape_for_message(outputs[k].path) +
+                               " is the same file as the input " + escape_for_message(input) +
+                               "; nothing was written");
         }
     }
     for (std::size_t k = 0; k < outputs.size(); ++k) {
@@ -302,6 +301,24 @@ bool write_outputs(const std::vector<Output>& outputs, const std::vector<std::st
     for (std::size_t k = 0; k < outputs.size(); ++k)
         if (!writer.stage(k, bytes[k])) return false;
     return writer.commit();
+}
+
+namespace {
+
+std::string& command_name() {
+    static std::string name = "isa4";
+    return name;
+}
+
+}  // namespace
+
+void set_command_name(const std::string& name) {
+    command_name() = name;
+}
+
+int usage_error(const std::string& what) {
+    std::cerr << format_usage_error(command_name(), what) << "\n";
+    return exit_usage;
 }
 
 void complain(const std::string& file, const std::string& message) {

@@ -24,6 +24,13 @@ inline constexpr int exit_usage = 2;   // bad usage, or a suite with mistakes
 
 // Writes a diagnostic to standard error, one line, through the one printer.
 void print_diagnostic(const Diagnostic& d);
+
+// The subcommand being run ("isa4 test"; "isa4" until one is known), which usage errors
+// name.
+void set_command_name(const std::string& name);
+// Prints a mistake in how the command is called, in the one shape of every usage error
+// (`format_usage_error`); returns exit_usage.
+int usage_error(const std::string& what);
 void print_diagnostic(const std::string& file, const Diagnostic& d);
 
 // "FILE: error: MESSAGE" on standard error, through the one printer.

@@ -51,12 +51,20 @@ int run_command(int argc, char** argv) {
     CLI::App* lsp_cmd = add_lsp_command(app);
 
     spell_debug_options(argc, argv);
+    // The subcommand named on the line, as far as it was read: the one usage errors name.
+    const auto name_command = [&app] {
+        for (const CLI::App* cmd : app.get_subcommands())
+            set_command_name("isa4 " + cmd->get_name());
+    };
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int status = app.exit(e);
-        return status == 0 ? exit_ok : exit_usage;
+        // --help, --help-all and --version end the parse too.
+        if (e.get_exit_code() == 0) return app.exit(e) == 0 ? exit_ok : exit_usage;
+        name_command();
+        return usage_error(e.what());
     }
+    name_command();
     if (asm_cmd->parsed()) return run_asm(asm_args);
     if (dis_cmd->parsed()) return run_dis(dis_args);
     if (ram_cmd->parsed()) return run_ram(ram_args);

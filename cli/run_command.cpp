@@ -99,10 +99,17 @@ int run_run(const RunArgs& args) {
         return status;
     Isa4 arch{};
     Diagnostic error;
-    if (!load_rom_any(args.image, arch.rom, error, forced_format(args.from)) ||
-        (!args.ram.empty() &&
-         !load_ram_any(args.ram, arch.ram, error, forced_format(args.ram_from))))
+    // An image that was read but refused says how it was read, and that the machine's
+    // memory keeps what it held.
+    if (!load_rom_any(args.image, arch.rom, error, forced_format(args.from))) {
+        if (!error.notes.empty()) error.notes.push_back("the ROM is unchanged");
         return status_of(false, error);
+    }
+    if (!args.ram.empty() &&
+        !load_ram_any(args.ram, arch.ram, error, forced_format(args.ram_from))) {
+        if (!error.notes.empty()) error.notes.push_back("the RAM is unchanged");
+        return status_of(false, error);
+    }
     SymbolTable symbols;
     if (!load_symbols(args.symbols, symbols)) return exit_failed;
     StateFile expected;

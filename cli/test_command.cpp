@@ -204,24 +204,21 @@ int run_test(const TestArgs& args) {
 
     std::vector<std::string> programs = args.programs;
     if (args.submission_dir.empty() && programs.empty()) {
-        std::cerr << "isa4 test: error: name the programs to grade, or --submission-dir\n";
-        return exit_usage;
+        return usage_error("name the programs to grade, or --submission-dir");
     }
     std::vector<std::string> inputs = programs;
     inputs.push_back(args.suite);
     for (const std::string& p : inputs) {
         if (p.empty()) {
-            std::cerr << "isa4 test: error: an empty file name\n";
-            return exit_usage;
+            return usage_error("an empty file name");
         }
     }
     for (const auto& [option, path] :
          {std::pair<const char*, const std::string&>{"--gradescope", args.gradescope},
           {"--prairielearn", args.prairielearn}}) {
         if (!path.empty() && programs.size() > 1) {
-            std::cerr << "isa4 test: error: " << option << " grades one program, not "
-                      << programs.size() << "\n";
-            return exit_usage;
+            return usage_error(std::string(option) + " grades one program, not " +
+                               std::to_string(programs.size()));
         }
     }
     const auto text = read_text_input(args.suite);
@@ -250,9 +247,8 @@ int run_test(const TestArgs& args) {
             const std::string problem = "cannot read the submission folder " +
                                         escape_for_message(args.submission_dir) + " (" +
                                         (exists ? "Not a directory" : std::strerror(error)) + ")";
-            std::cerr << "isa4 test: error: " << problem << "\n";
             save_failure(args, problem);
-            return exit_usage;
+            return usage_error(problem);
         }
         find_programs(args.submission_dir, programs, 0);
         std::string problem;

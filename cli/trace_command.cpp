@@ -76,6 +76,8 @@ int run_trace(const TraceArgs& args) {
     ProgramFile program;
     Diagnostic error;
     if (!read_program_file(args.program, program, error)) {
+        if (program.problem == ProgramFile::Problem::faulty_image)
+            error.notes.push_back("the ROM is unchanged");
         print_diagnostic(error);
         return exit_failed;
     }
@@ -95,6 +97,7 @@ int run_trace(const TraceArgs& args) {
         take_image(program.image, arch.rom);
     }
     if (!args.ram.empty() && !load_ram_any(args.ram, arch.ram, error)) {
+        if (!error.notes.empty()) error.notes.push_back("the RAM is unchanged");
         print_diagnostic(error);
         return exit_failed;
     }

@@ -1,23 +1,11 @@
 // ROM and RAM images in the three forms the isa4 command reads and writes.
 //
-//   raw      the workbench's own files: ROM 256 records of 3 bytes (24-bit big-endian
-//            words), RAM 256 bytes (see machine/image_file.h).
-//   ihex     Intel HEX holding the bytes of the raw image from address 0: data records
-//            of 16 bytes, then the end-of-file record ":00000001FF".
-//   logisim  Logisim's "v2.0 raw" memory files: the header line, then one hex value per
-//            address (a ROM word or a RAM cell), runs of four or more equal values as
-//            "N*value" (N decimal), '#' comments.
+//   raw      the workbench's own files (formats/raw_format.h)
+//   ihex     Intel HEX (formats/ihex_format.h)
+//   logisim  Logisim's "v2.0 raw" memory files (formats/logisim_format.h)
 //
-// A file is told apart by its content, never by its name, by one rule that every reader
-// shares (`classify_file`), in this order:
-//
-//   1. a file that holds a NUL byte is a raw image (no text holds one);
-//   2. a file of exactly the raw image's size (768 bytes ROM, 256 RAM) that is not UTF-8
-//      text, or holds no line end, is a raw image, whatever its first bytes spell;
-//   3. a first line "v2.0 raw" (after a UTF-8 byte order mark) is logisim;
-//   4. a first line that is not blank starting with ':' is ihex;
-//   5. anything else is text: a source where a program is read (isa4 test and trace),
-//      and refused, with its first line, where an image is.
+// A file is told apart by its content, never by its name, by the one rule that every
+// reader shares (`classify_file`, formats/file_reading.h).
 //
 // A raw image that has the other memory's size (a 256-byte file read as a ROM, a
 // 768-byte file as a RAM) is refused as a mix-up. A reader given a format (`--from`)
@@ -38,41 +26,16 @@
 #pragma once
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "formats/file_reading.h"
+#include "formats/image_content.h"
 #include "machine/image_file.h"
 #include "machine/isa4.h"
 #include "text/message.h"
-
-enum class ImageFormat { raw, ihex, logisim };
-enum class MemoryKind { rom, ram };
-
-// "raw", "ihex", "logisim" and back.
-std::optional<ImageFormat> format_from_name(std::string_view name);
-const char* format_name(ImageFormat format);
-
-// What an image file holds: a value for each address it gives.
-struct ImageContent {
-    std::array<std::uint32_t, 256> values{};
-    std::bitset<256> held;
-};
-
-// The format the first line names: logisim or ihex by rules 2 and 3 above, else raw.
-ImageFormat detect_format(std::string_view bytes);
-
-// How a file is read, by the rule above.
-enum class FileReading { raw, ihex, logisim, text };
-FileReading classify_file(std::string_view bytes, MemoryKind kind);
-// Why: "read as Intel HEX, as the first line starts with ':'".
-std::string reading_note(FileReading reading, std::string_view bytes);
-
-// "" when `bytes`, a raw image of `kind`, reads back as raw by the rule above; else a
-// warning that says how it would be read, by which rule, and how to read it as raw.
-std::string raw_misread_warning(std::string_view bytes, MemoryKind kind);
 
 // The file text or bytes of an image of 256 values (words or cells) in `format`.
 std::string encode_image(ImageFormat format, MemoryKind kind,
@@ -83,8 +46,7 @@ std::string encode_image(ImageFormat format, MemoryKind kind,
 bool decode_image(std::string_view bytes, MemoryKind kind, ImageContent& content, Diagnostic& fault,
                   std::optional<ImageFormat> forced = std::nullopt);
 
-// The same for the bytes of the file `path`: a fault names the file and ends "; the ROM
-// is unchanged" (or RAM).
+// The same for the bytes of the file `path`: a fault names the file.
 bool decode_file_image(const std::string& path, std::string_view bytes, MemoryKind kind,
                        ImageContent& content, Diagnostic& error,
                        std::optional<ImageFormat> forced = std::nullopt);
@@ -95,10 +57,6 @@ bool decode_file_image(const std::string& path, std::string_view bytes, MemoryKi
 // then raw whatever those bytes look like.
 FileResult read_image_file(const std::string& path, MemoryKind kind, std::string& bytes,
                            std::optional<ImageFormat> forced = std::nullopt, bool* cut = nullptr);
-
-// Writes the values the content holds into the memory; the others stay.
-void take_image(const ImageContent& content, Isa4::Rom& rom);
-void take_image(const ImageContent& content, Isa4::Ram& ram);
 
 // Files. The loads read any of the three formats and change the memory only when the
 // whole file is sound; the saves write by the rules of the image saves (a temporary file

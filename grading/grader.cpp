@@ -56,7 +56,13 @@ bool load_program(const std::string& path, Isa4::Rom& rom, CheckedArray<bool, 25
     ProgramFile file;
     Diagnostic error;
     if (!read_program_file(path, file, error)) {
-        reasons.push_back(format_diagnostic(error));
+        // The error, then its notes, each a line of the reports.
+        const std::string text = format_diagnostic(error);
+        for (std::size_t at = 0; at <= text.size();) {
+            const std::size_t end = std::min(text.find('\n', at), text.size());
+            reasons.push_back(text.substr(at, end - at));
+            at = end + 1;
+        }
         switch (file.problem) {
             case ProgramFile::Problem::unreadable: program.failure = "cannot be read"; break;
             case ProgramFile::Problem::wide_text:

@@ -32,6 +32,7 @@ std::optional<Isa4::Ram> load_ram_image(const SuiteFile& file, Diagnostic& fault
     if (!decode_image(bytes, MemoryKind::ram, content, problem)) {
         fault = {file.line, file.column,
                  shown + " (line " + std::to_string(problem.line) + ": " + problem.message + ")"};
+        fault.notes = problem.notes;
         return std::nullopt;
     }
     Isa4::Ram ram{};

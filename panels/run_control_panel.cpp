@@ -32,11 +32,11 @@ RunControlPanelState& run_control_state() {
 
 void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper) {
     draw_run_control_panel(arch, log, cpu_stepper, run_control_state(),
-                           [](CpuStepper& clock) { return clock.tick(); });
+                           [](CpuStepper& cpu_stepper) { return cpu_stepper.tick(); });
 }
 
 void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper,
-                            RunControlPanelState& state, const ClockTick& tick) {
+                            RunControlPanelState& state, const StepperTick& tick) {
     ImGui::Begin("Computer Architecture state");
 
     // A Ctrl+click lets the user type any number into the slider.

@@ -3,10 +3,10 @@
 // machine runs).
 //
 // Every frame, whether or not the machine runs and whether or not the window is
-// collapsed, it sets the run clock's period from the rate and ticks the clock once;
+// collapsed, it sets the run clock's period from the rate and ticks the run clock once;
 // while running it executes the steps that fell due, ending the frame's batch early at a
 // halting JZ. A halt does not end the run: only "Stop" and "Step" do. "Reset CPU" is
-// logged. The frame loop calls it every frame; it is the clock's only caller.
+// logged. The frame loop calls it every frame; it is the run clock's only caller.
 #pragma once
 
 #include <cstdint>
@@ -22,9 +22,9 @@ struct RunControlPanelState {
     bool running = false;  // continuous run is on
 };
 
-// Ticks the clock once and returns the steps due: `cpu_stepper.tick()` in the workbench,
+// Ticks the run clock once and returns the steps due: `cpu_stepper.tick()` in the workbench,
 // chosen counter readings through `tick_at` in tests.
-using ClockTick = std::function<std::uint32_t(CpuStepper&)>;
+using StepperTick = std::function<std::uint32_t(CpuStepper&)>;
 
 // What the buttons and the slider do, for the window and for anything else that drives
 // the same machine (the page's accessible view).
@@ -38,4 +38,4 @@ RunControlPanelState& run_control_state();
 
 void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper);
 void draw_run_control_panel(Isa4& arch, Logger& log, CpuStepper& cpu_stepper,
-                            RunControlPanelState& state, const ClockTick& tick);
+                            RunControlPanelState& state, const StepperTick& tick);

@@ -5,10 +5,12 @@
 #   scripts/deps.sh build run         installs what building and running need
 #   scripts/deps.sh --list test       prints one list, one package a line
 #
-# Without arguments it takes the build, run, test and bench lists. Packages already installed are left alone;
-# when nothing is missing it does nothing. The missing ones are installed with apt-get,
-# as root or through sudo; with neither, it prints the command to run as root and exits
-# with status 1.
+# Without arguments it takes the build, run, test and bench lists. Packages already
+# installed are left alone; when nothing is missing it does nothing. The missing ones are
+# installed with apt-get in one go, as root or through sudo; with neither, it prints the
+# one command to run as root and exits with status 1. A caller that will need several
+# lists (scripts/test.sh: all but fuzz and logisim) names them all at once, so that a
+# user without root is asked once.
 set -euo pipefail
 
 # Compiling kelvane and isa4, and the pages and images the install holds.
@@ -92,10 +94,16 @@ for arg in "$@"; do
 done
 [ ${#purposes[@]} -eq 0 ] && purposes=(build run test bench)
 
+# Each package once, in the order the lists name them.
 packages=()
+declare -A named=()
 for purpose in "${purposes[@]}"; do
     declare -n list="$purpose"
-    packages+=("${list[@]}")
+    for package in "${list[@]}"; do
+        [ -n "${named[$package]:-}" ] && continue
+        named[$package]=1
+        packages+=("$package")
+    done
     unset -n list
 done
 
@@ -118,7 +126,7 @@ if [ "$(id -u)" -eq 0 ]; then
 elif command -v sudo >/dev/null; then
     sudo=(sudo)
 else
-    echo "These Debian packages are missing: ${missing[*]}" >&2
+    echo "These Debian packages are missing (for ${purposes[*]}): ${missing[*]}" >&2
     echo "Install them as root with:" >&2
     echo "    $command" >&2
     echo "then run this command again." >&2

@@ -9,7 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-scripts/deps.sh
+# Every package the steps below need, the browser page's included: one list, so that a
+# user without root installs them in one round.
+scripts/deps.sh build run test bench web webtest
 
 # Every C++ file as the root .clang-format lays it out: a difference fails the run.
 git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
@@ -23,7 +25,6 @@ cmake --build build-sanitize -j"$jobs"
 (cd build-sanitize && ctest --output-on-failure -LE 'e2e|install' -E isa4_alone -j"$jobs")
 
 # The page for the browser, built by scripts/web.sh, in headless Chromium.
-scripts/deps.sh webtest
 scripts/web.sh
 /usr/bin/python3 tests/web/page_test.py build-web build-isa4/isa4 . build/artefacts
 /usr/bin/python3 tests/web/access_test.py build-web build-isa4/isa4 .

@@ -1,6 +1,6 @@
-// The run clock, driven with chosen readings of the tick counter: what each call credits
-// and hands out, and that a long run hands out elapsed time / period steps whatever the
-// frame rate.
+// The run clock (`CpuStepper`), driven with chosen readings of the tick counter: what each
+// call credits and hands out, and that a long run hands out elapsed time / period steps
+// whatever the frame rate.
 #include "machine/cpu_stepper.h"
 
 #include <gtest/gtest.h>
@@ -11,22 +11,22 @@
 namespace {
 
 TEST(CpuStepper, CreditsTimeSincePreviousCallAndHandsOutWholePeriods) {
-    CpuStepper clock(1000, 1000);
-    EXPECT_EQ(clock.tick_at(400), 0u);  // the first call measures from 0
-    EXPECT_EQ(clock.accumulated_ms, 400u);
-    EXPECT_EQ(clock.tick_at(1000), 0u);  // exactly one period: not due yet
-    EXPECT_EQ(clock.accumulated_ms, 1000u);
-    EXPECT_EQ(clock.tick_at(1016), 1u);
-    EXPECT_EQ(clock.accumulated_ms, 16u);
+    CpuStepper cpu_stepper(1000, 1000);
+    EXPECT_EQ(cpu_stepper.tick_at(400), 0u);  // the first call measures from 0
+    EXPECT_EQ(cpu_stepper.accumulated_ms, 400u);
+    EXPECT_EQ(cpu_stepper.tick_at(1000), 0u);  // exactly one period: not due yet
+    EXPECT_EQ(cpu_stepper.accumulated_ms, 1000u);
+    EXPECT_EQ(cpu_stepper.tick_at(1016), 1u);
+    EXPECT_EQ(cpu_stepper.accumulated_ms, 16u);
 
     // Frames within one millisecond credit nothing, however many there are.
-    for (int i = 0; i < 1000; ++i) EXPECT_EQ(clock.tick_at(1016), 0u);
-    EXPECT_EQ(clock.accumulated_ms, 16u);
+    for (int i = 0; i < 1000; ++i) EXPECT_EQ(cpu_stepper.tick_at(1016), 0u);
+    EXPECT_EQ(cpu_stepper.accumulated_ms, 16u);
 
     // A stall credits at most the maximum delta.
-    EXPECT_EQ(clock.tick_at(9000), 1u);
-    EXPECT_EQ(clock.accumulated_ms, 16u);
-    EXPECT_EQ(clock.last_ticks, 9000u);
+    EXPECT_EQ(cpu_stepper.tick_at(9000), 1u);
+    EXPECT_EQ(cpu_stepper.accumulated_ms, 16u);
+    EXPECT_EQ(cpu_stepper.last_ticks, 9000u);
 
     CpuStepper at_zero(1000, 1000);
     EXPECT_EQ(at_zero.tick_at(0), 0u);
@@ -40,23 +40,23 @@ TEST(CpuStepper, CreditsTimeSincePreviousCallAndHandsOutWholePeriods) {
 }
 
 TEST(CpuStepper, AWrappedCounterCreditsTheTimeThatReallyPassed) {
-    CpuStepper clock(1000, 1000);
-    clock.last_ticks = 0xFFFF'FF00u;  // 256 ms before the wrap
-    EXPECT_EQ(clock.tick_at(100), 0u);
-    EXPECT_EQ(clock.accumulated_ms, 356u);
+    CpuStepper cpu_stepper(1000, 1000);
+    cpu_stepper.last_ticks = 0xFFFF'FF00u;  // 256 ms before the wrap
+    EXPECT_EQ(cpu_stepper.tick_at(100), 0u);
+    EXPECT_EQ(cpu_stepper.accumulated_ms, 356u);
 
-    clock.last_ticks = 0xFFFF'0000u;  // long before it: capped as any other delta
-    clock.accumulated_ms = 16;
-    EXPECT_EQ(clock.tick_at(5000), 1u);
-    EXPECT_EQ(clock.accumulated_ms, 16u);
+    cpu_stepper.last_ticks = 0xFFFF'0000u;  // long before it: capped as any other delta
+    cpu_stepper.accumulated_ms = 16;
+    EXPECT_EQ(cpu_stepper.tick_at(5000), 1u);
+    EXPECT_EQ(cpu_stepper.accumulated_ms, 16u);
 }
 
 TEST(CpuStepper, APeriodChangeAppliesToWhatIsAlreadyAccumulated) {
-    CpuStepper clock(333, 1000);
-    clock.last_ticks = 2000;
-    clock.accumulated_ms = 700;
-    EXPECT_EQ(clock.tick_at(2000), 2u);
-    EXPECT_EQ(clock.accumulated_ms, 34u);
+    CpuStepper cpu_stepper(333, 1000);
+    cpu_stepper.last_ticks = 2000;
+    cpu_stepper.accumulated_ms = 700;
+    EXPECT_EQ(cpu_stepper.tick_at(2000), 2u);
+    EXPECT_EQ(cpu_stepper.accumulated_ms, 34u);
 
     CpuStepper lowered(1000, 1000);
     lowered.last_ticks = 5000;
@@ -70,13 +70,13 @@ TEST(CpuStepper, APeriodChangeAppliesToWhatIsAlreadyAccumulated) {
 // `start`; the counter reads whole milliseconds. Returns the steps handed out minus the
 // steps that the elapsed time is worth.
 double steps_beyond_elapsed(std::uint32_t period, double frame_ms, std::uint32_t start) {
-    CpuStepper clock(period, 1000);
-    clock.last_ticks = start;
+    CpuStepper cpu_stepper(period, 1000);
+    cpu_stepper.last_ticks = start;
     std::uint64_t steps = 0;
     double elapsed = 0;
     while (elapsed < 60'000) {
         elapsed += frame_ms;
-        steps += clock.tick_at(start + static_cast<std::uint32_t>(elapsed));
+        steps += cpu_stepper.tick_at(start + static_cast<std::uint32_t>(elapsed));
     }
     return static_cast<double>(steps) - std::floor(elapsed) / period;
 }

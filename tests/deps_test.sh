@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What scripts/deps.sh does for a user who is not root, with stand-ins for id, dpkg-query,
 # sudo and apt-get: without sudo it prints the apt-get command and installs nothing; with
-# sudo it installs through it; with everything installed it does nothing.
+# sudo it installs through it; with everything installed it does nothing. And the test
+# command asks once: its first call names every package any later step asks for.
 #
 #   tests/deps_test.sh SOURCE_DIR
 set -uo pipefail
@@ -36,6 +37,28 @@ rm -f "$scratch/calls"
 stand_in dpkg-query 'echo "install ok installed"'
 run || fail "all installed: status $?"
 [ -e "$scratch/calls" ] && fail "all installed: apt-get was called"
+
+# The test command on a machine with nothing installed: its first call asks for every
+# package, the browser page's included, each once; every later call of deps.sh in it or
+# in the scripts it runs asks for no list the first did not.
+first=$(grep -m1 -o '^scripts/deps.sh.*' "$1/scripts/test.sh")
+read -r -a first_lists <<<"${first#scripts/deps.sh}"
+stand_in dpkg-query 'exit 0'
+rm -f "$bin/sudo"
+run "${first_lists[@]}"
+asked=$(sed -n 's/^    apt-get install --no-install-recommends //p' "$scratch/out")
+for package in cmake libgtest-dev libbenchmark-dev emscripten chromium python3-selenium; do
+    printf '%s\n' $asked | grep -qx "$package" || fail "the test command's first call does not ask for $package"
+done
+[ -z "$(printf '%s\n' $asked | sort | uniq -d)" ] || fail "a package is asked for twice: $asked"
+for script in test.sh web.sh; do
+    while read -r -a later; do
+        for list in "${later[@]:1}"; do
+            printf '%s\n' "${first_lists[@]}" | grep -qx -- "$list" ||
+                fail "scripts/$script asks for the $list list, which the first call did not"
+        done
+    done < <(grep -o '^ *scripts/deps.sh.*' "$1/scripts/$script" | sed 's/^ *//; s/ *[;&|>].*//')
+done
 
 [ "$failures" -eq 0 ] && echo "deps: all checks pass"
 exit $((failures > 0))

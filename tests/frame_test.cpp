@@ -66,7 +66,7 @@ TEST_F(SimulatorWindows, WithTheCallersValuesComeInTheSameOrderAfterTheShellsWin
 TEST_F(SimulatorWindows, RunAt20StepsPerSecondOnTheCallersClock) {
     SimulatorPanels panels;
     FrameClock clock;
-    panels.tick = [&](CpuStepper& s) { return clock.tick(s); };
+    panels.tick = [&](CpuStepper& cpu_stepper) { return clock.tick(cpu_stepper); };
     panels.run_control.clocks = 20;
     panels.run_control.running = true;
     arch.reset();  // the ROM is all ADD r0: every step moves pc on by one

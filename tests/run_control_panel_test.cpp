@@ -1,4 +1,4 @@
-// The "Computer Architecture state" window with a clock that reads chosen tick values:
+// The "Computer Architecture state" window with a run clock that reads chosen tick values:
 // the rate, Run/Stop/Step, "Reset CPU", a halt inside a run, and the order in which a
 // frame's buttons and batch act.
 #include "panels/run_control_panel.h"
@@ -22,11 +22,11 @@ protected:
     ImGuiHarness ui;
     Isa4 arch{};
     Logger log{20};
-    CpuStepper clock{1000, 1000};
+    CpuStepper cpu_stepper{1000, 1000};
     RunControlPanelState state;
     std::uint32_t now = 0;  // what the tick counter reads in the next frame
     ImGuiHarness::Frame frame = [this] {
-        draw_run_control_panel(arch, log, clock, state,
+        draw_run_control_panel(arch, log, cpu_stepper, state,
                                [this](CpuStepper& c) { return c.tick_at(now); });
     };
 
@@ -52,9 +52,9 @@ TEST_F(RunControlWindow, StartsStoppedAtOneStepPerSecond) {
     EXPECT_NE(shown.find("{ 1 } Clocks"), std::string::npos) << shown;
     EXPECT_NE(shown.find("[ Reset CPU ] [ Step ] [ Run ]"), std::string::npos) << shown;
     EXPECT_EQ(state.clocks, 1);
-    EXPECT_EQ(clock.period_ms, 1000u);
+    EXPECT_EQ(cpu_stepper.period_ms, 1000u);
 
-    // While stopped the clock still runs, and its steps are dropped.
+    // While stopped the run clock still runs, and its steps are dropped.
     for (int i = 0; i < 10; ++i) after(700);
     EXPECT_EQ(arch.pc, 0xFF);
 }
@@ -142,12 +142,12 @@ TEST_F(RunControlWindow, AHaltEndsOnlyTheFramesBatch) {
 TEST_F(RunControlWindow, RunsAtTheChosenRateAndARateTypedOutOfRangeIsHeld) {
     ui.type(window, "Clocks", "0", frame);
     EXPECT_EQ(state.clocks, 1);
-    EXPECT_EQ(clock.period_ms, 1000u);
+    EXPECT_EQ(cpu_stepper.period_ms, 1000u);
     ui.type(window, "Clocks", "99", frame);
     EXPECT_EQ(state.clocks, 20);
-    EXPECT_EQ(clock.period_ms, 50u);
+    EXPECT_EQ(cpu_stepper.period_ms, 50u);
     ui.type(window, "Clocks", "7", frame);
-    EXPECT_EQ(clock.period_ms, 142u);
+    EXPECT_EQ(cpu_stepper.period_ms, 142u);
 
     // Ten seconds of frames 16 ms apart: one step per 142 ms.
     press_after(0, "Run");

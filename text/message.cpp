@@ -28,7 +28,14 @@ std::string format_diagnostic(const std::string& file, const Diagnostic& d) {
     std::string out = escape_for_message(file);
     if (d.line > 0) out += ":" + std::to_string(d.line);
     if (d.line > 0 && d.column > 0) out += ":" + std::to_string(d.column);
-    return out + (d.warning ? ": warning: " : ": error: ") + d.message;
+    std::string text = out + (d.warning ? ": warning: " : ": error: ") + d.message;
+    for (const std::string& note : d.notes) text += "\n" + out + ": note: " + note;
+    return text;
+}
+
+std::string format_usage_error(const std::string& command, const std::string& what) {
+    return format_diagnostic(Diagnostic{0, 0, what, false, command}) + "\n" +
+           escape_for_message(command) + ": try '" + escape_for_message(command) + " --help'";
 }
 
 std::string format_diagnostic(const Diagnostic& d) {
@@ -86,6 +93,19 @@ std::size_t utf8_length(std::string_view s, std::size_t i) {
     }
     if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
     return n;
+}
+
+bool is_utf8_text(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t n = utf8_length(bytes, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
 }
 
 std::string json_text(std::string_view text) {

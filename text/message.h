@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A message about a file or a place in it, an error or a warning. Every layer hands these
 // upward; only the command's edge prints them, through `format_diagnostic`.
@@ -17,14 +18,23 @@ struct Diagnostic {
     std::string message;  // its own words, with every outside token already escaped
     bool warning = false;
     std::string file = {};  // as given by the user; the printer escapes it
+    // Lines said under it, at the same place: how the file was read, what to do instead.
+    std::vector<std::string> notes = {};
 };
 
 // "file:line:column: error: message", the form editors understand; without the column
 // or the line where the diagnostic has none ("file:3: error: ...", "file: error: ...").
+// Each note follows on a line of its own: "file:line:column: note: note".
 std::string format_diagnostic(const Diagnostic& d);
 
 // The same for a diagnostic about `file`, whatever its own `file`.
 std::string format_diagnostic(const std::string& file, const Diagnostic& d);
+
+// A mistake in how a command is called, in the one shape of every usage error:
+//   isa4 test: error: WHAT
+//   isa4 test: try 'isa4 test --help'
+// `command` is "isa4 test", or "isa4" for the command itself.
+std::string format_usage_error(const std::string& command, const std::string& what);
 
 // printf into a string, the compiler checking the arguments against the format: the one
 // formatter behind the hex and decimal texts of the isa4 layers ("0x%02X", "%05X" ...).
@@ -43,6 +53,9 @@ std::string escape_for_message(std::string_view text);
 // The length of the UTF-8 sequence at `s[i]`, 0 when it is not a valid one (overlong,
 // a surrogate, past U+10FFFF, or cut short).
 std::size_t utf8_length(std::string_view s, std::size_t i);
+
+// True when every byte of `bytes` is ASCII or part of a valid UTF-8 sequence.
+bool is_utf8_text(std::string_view bytes);
 
 // For text that keeps its UTF-8 (reports and pages, where names may be in any language):
 // valid UTF-8 kept, but for C1 controls, the bidirectional controls, U+2028/U+2029 and

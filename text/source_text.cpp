@@ -77,24 +77,30 @@ int number_base(std::string_view text, std::size_t& prefix) {
     return p == 'x' ? 16 : 2;
 }
 
-namespace {
-
-int digit_value(char c) {
+int hex_digit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 99;
+    return -1;
 }
 
-}  // namespace
+bool is_line_space(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::string_view trim_spaces(std::string_view s) {
+    while (!s.empty() && is_line_space(s.front())) s.remove_prefix(1);
+    while (!s.empty() && is_line_space(s.back())) s.remove_suffix(1);
+    return s;
+}
 
 std::optional<std::uint64_t> digits_value(std::string_view digits, int base) {
     if (digits.empty()) return std::nullopt;
     const auto b = static_cast<std::uint64_t>(base);
     std::uint64_t value = 0;
     for (const char c : digits) {
-        const int d = digit_value(c);
-        if (d >= base) return std::nullopt;
+        const int d = hex_digit(c);
+        if (d < 0 || d >= base) return std::nullopt;
         if (value > (UINT64_MAX - static_cast<std::uint64_t>(d)) / b) return std::nullopt;
         value = value * b + static_cast<std::uint64_t>(d);
     }
@@ -204,8 +210,8 @@ std::optional<LineScanner::Literal> LineScanner::literal(std::string& error) {
     pos_ += prefix;
     const std::size_t start = pos_;
     while (pos_ < text_.size() && std::isalnum(static_cast<unsigned char>(text_[pos_]))) {
-        const int d = digit_value(text_[pos_]);
-        if (d >= base) {
+        const int d = hex_digit(text_[pos_]);
+        if (d < 0 || d >= base) {
             error = "'" + quote_for_message(text_.substr(pos_, 1)) + "' is not a digit of a " +
                     (base == 16  ? "hex"
                      : base == 2 ? "binary"

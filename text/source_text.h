@@ -91,6 +91,13 @@ int number_base(std::string_view text, std::size_t& prefix);
 // character that is not a digit of the base, or passes 2^64 - 1.
 std::optional<std::uint64_t> digits_value(std::string_view digits, int base);
 
+// The value of a hex digit (either case), -1 for any other character.
+int hex_digit(char c);
+
+// A space, a tab or a carriage return; `s` without those around it.
+bool is_line_space(char c);
+std::string_view trim_spaces(std::string_view s);
+
 bool is_identifier_start(char c);
 bool is_identifier_char(char c);
 
