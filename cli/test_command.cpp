@@ -84,7 +84,8 @@ std::string lower_extension(const std::string& name) {
     return dot == std::string::npos ? "" : lower(name.substr(dot));
 }
 
-// The programs in a submission folder: files named *.s or *.asm (sources) or *.rom,
+// The programs in a submission folder: files named *.s, *.asm or *.isa4 (sources, the
+// last as the editors' set-ups name them) or *.rom,
 // *.bin, *.hex, *.ihex or *.img (images), in any case, in the folder and the folders
 // under it; names that start with '.' (and what is under them) and __MACOSX are skipped.
 void find_programs(const std::string& dir, std::vector<std::string>& found, int depth) {
@@ -106,8 +107,8 @@ void find_programs(const std::string& dir, std::vector<std::string>& found, int 
             find_programs(path, found, depth + 1);
             continue;
         }
-        static const char* const extensions[] = {".s",   ".asm",  ".rom", ".bin",
-                                                 ".hex", ".ihex", ".img"};
+        static const char* const extensions[] = {".s",   ".asm", ".isa4", ".rom",
+                                                 ".bin", ".hex", ".ihex", ".img"};
         const std::string ext = lower_extension(name);
         for (const char* e : extensions)
             if (ext == e) found.push_back(path);
@@ -149,9 +150,10 @@ CLI::App* add_test_command(CLI::App& app, TestArgs& args) {
         cmd->add_option("PROGRAM", args.programs, "sources or ROM images to grade")
             ->type_name("FILE...");
     CLI::Option* dir =
-        cmd->add_option("--submission-dir", args.submission_dir,
-                        "grade the one program in DIR and the folders under it (*.s, *.asm, "
-                        "*.rom, *.bin, *.hex, *.ihex, *.img; hidden files skipped)")
+        cmd->add_option(
+               "--submission-dir", args.submission_dir,
+               "grade the one program in DIR and the folders under it (*.s, *.asm, *.isa4, "
+               "*.rom, *.bin, *.hex, *.ihex, *.img; hidden files skipped)")
             ->check(folder_named)
             ->type_name("DIR");
     programs->excludes(dir);
@@ -253,10 +255,11 @@ int run_test(const TestArgs& args) {
         find_programs(args.submission_dir, programs, 0);
         std::string problem;
         if (programs.empty()) {
-            problem = "No program was found in the submission " +
-                      escape_for_message(args.submission_dir) +
-                      ": hand in a source (*.s, *.asm) or a ROM image (*.rom, *.bin, *.hex, "
-                      "*.ihex, *.img).";
+            problem =
+                "No program was found in the submission " +
+                escape_for_message(args.submission_dir) +
+                ": hand in a source (*.s, *.asm, *.isa4) or a ROM image (*.rom, *.bin, *.hex, "
+                "*.ihex, *.img).";
         } else if (programs.size() > 1) {
             problem = "The submission holds " + std::to_string(programs.size()) +
                       " programs; hand in only one:";

@@ -369,6 +369,12 @@ with tempfile.TemporaryDirectory() as scratch:
     meets_schema(report, "an empty submission's results.json")
     check(run.returncode == 1 and report["score"] == 0 and report["tests"] == [] and
           "No program was found" in report["output"], "no program: " + repr(report))
+    # A source named as the editors' set-ups name them is found too.
+    shutil.copy(paths[2], os.path.join(sub, "src", "multiply.isa4"))
+    run = isa4(SUITE, "--submission-dir", sub, "--gradescope", results)
+    check(run.returncode == 1, "the one .isa4 program graded")
+    check_gradescope(results, EXPECTED["cleo-slow.s"])
+    os.remove(os.path.join(sub, "src", "multiply.isa4"))
     shutil.copy(paths[2], os.path.join(sub, "src", "Multiply.S"))
     check_gradescope_run = isa4(SUITE, "--submission-dir", sub, "--gradescope", results)
     check(check_gradescope_run.returncode == 1, "the one program graded")
