@@ -6,7 +6,10 @@
 // Exit status: 0 on success, 1 when a program, an image or a check fails, 2 on bad usage.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "cli/asm_command.h"
 #include "cli/autograder_command.h"
@@ -19,6 +22,8 @@
 #include "cli/run_command.h"
 #include "cli/test_command.h"
 #include "cli/trace_command.h"
+#include "text/message.h"
+#include "text/nearest.h"
 
 namespace {
 
@@ -56,6 +61,16 @@ int run_command(int argc, char** argv) {
         for (const CLI::App* cmd : app.get_subcommands())
             set_command_name("isa4 " + cmd->get_name());
     };
+    // A first word that names no subcommand: said as such, with the one meant when it is
+    // near, rather than as the library's "a subcommand is required".
+    if (argc > 1 && argv[1][0] != '-') {
+        std::vector<std::string_view> names;
+        for (const CLI::App* cmd : app.get_subcommands([](const CLI::App*) { return true; }))
+            names.push_back(cmd->get_name());
+        if (std::find(names.begin(), names.end(), std::string_view(argv[1])) == names.end())
+            return usage_error("unknown command " + in_quotes(argv[1]) +
+                               did_you_mean(argv[1], names));
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "grading/suite_parser.h"
+#include "text/nearest.h"
 #include "text/source_text.h"
 
 const char* scope_name(KeywordScope scope) {
@@ -76,42 +77,10 @@ const SuiteKeyword* find_suite_keyword(std::string_view word) {
     return nullptr;
 }
 
-namespace {
-
-// The edits (a letter added, dropped, changed, or two swapped) from `a` to `b`.
-std::size_t edit_distance(std::string_view a, std::string_view b) {
-    std::vector<std::size_t> before(b.size() + 1), row(b.size() + 1), now(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        now[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            now[j] = std::min({row[j] + 1, now[j - 1] + 1, row[j - 1] + (a[i - 1] != b[j - 1])});
-            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-                now[j] = std::min(now[j], before[j - 2] + 1);
-        }
-        before.swap(row);
-        row.swap(now);
-    }
-    return row[b.size()];
-}
-
-}  // namespace
-
 std::string nearest_suite_keyword(std::string_view word) {
-    const std::string lowered = lower(word);
-    std::string best;
-    std::size_t best_distance = 0;
-    for (const SuiteKeyword& k : suite_keywords()) {
-        const std::string_view name = k.name;
-        // One slip in a short word, two in a longer one; never most of the word.
-        const std::size_t allowed = name.size() <= 4 ? 1 : 2;
-        const std::size_t longer = std::max(name.size(), lowered.size());
-        if (longer - std::min(name.size(), lowered.size()) > allowed) continue;
-        const std::size_t d = edit_distance(lowered, name);
-        if (d > allowed || 2 * d >= lowered.size()) continue;
-        if (best.empty() || d < best_distance) best = name, best_distance = d;
-    }
-    return best;
+    std::vector<std::string_view> names;
+    for (const SuiteKeyword& k : suite_keywords()) names.push_back(k.name);
+    return nearest_name(word, names);
 }
 
 std::string suite_keywords_help() {

@@ -183,7 +183,8 @@ TEST_F(Isa4Command, UsageMistakesExitWithTwoAndHelpWithZero) {
         const char* what;
     } mistakes[] = {
         {"", "isa4", "A subcommand is required"},
-        {"frobnicate", "isa4", nullptr},
+        {"frobnicate", "isa4", "unknown command 'frobnicate'"},
+        {"tset s.suite", "isa4", "unknown command 'tset' (did you mean 'test'?)"},
         {"asm", "isa4 asm", "SOURCE is required"},
         {"run x.rom --bogus", "isa4 run", "The following argument was not expected: --bogus"},
         {"run x.rom --break 300", "isa4 run", nullptr},

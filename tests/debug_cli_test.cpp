@@ -132,6 +132,7 @@ TEST_F(DebugSession, HostileCommandsAnswerAndTheSessionGoesOn) {
     const std::string long_line = "print " + std::string(1 << 20, 'r');
     const std::string commands[] = {
         "frobnicate",
+        "stpe",
         "step 99999999999999999999999",
         "goto 18446744073709551615",
         "back 18446744073709551615",
@@ -163,6 +164,7 @@ TEST_F(DebugSession, HostileCommandsAnswerAndTheSessionGoesOn) {
         EXPECT_EQ(line.find('\x1b'), std::string::npos);
     }
     EXPECT_EQ(errors.at(0), "frobnicate: error: no such command (help lists them)");
+    EXPECT_EQ(errors.at(1), "stpe: error: no such command (did you mean 'step'?)");
     EXPECT_EQ(out.out.find('\x1b'), std::string::npos);
 
     // A source line of a megabyte, with control bytes, is shown cut short and escaped.

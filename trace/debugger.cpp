@@ -5,6 +5,7 @@
 
 #include "machine/instruction.h"
 #include "text/names.h"
+#include "text/nearest.h"
 #include "text/source_text.h"
 #include "toolchain/disassembler.h"
 
@@ -220,7 +221,10 @@ std::optional<DebugCommand> parse_command(std::string_view line, const SymbolTab
     error = Diagnostic{};
     error.file = quote_for_message(word);
     if (info == nullptr) {
-        error.message = "no such command (help lists them)";
+        std::vector<std::string_view> names;
+        for (const CommandInfo& k : command_table) names.push_back(k.name);
+        const std::string guess = did_you_mean(word, names);
+        error.message = "no such command" + (guess.empty() ? " (help lists them)" : guess);
         return std::nullopt;
     }
     error.file = info->name;
