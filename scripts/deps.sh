@@ -44,9 +44,11 @@ test=(
 )
 
 # The page for the browser (scripts/web.sh): emscripten, and dpkg-source, which unpacks
-# the SDL2 and Dear ImGui sources that apt-get source fetches.
+# the SDL2 and Dear ImGui sources that apt-get source fetches; npm installs the editor's
+# CodeMirror from its lockfile and esbuild bundles it.
 web=(
     emscripten dpkg-dev python3
+    npm esbuild
 )
 
 # Its tests and measurements in a real browser: Debian's Chromium, driven by Selenium.

@@ -1,0 +1,116 @@
+// The editor's questions to the assembler: the facts of a text as JSON, and "Assemble and
+// load" / "Load RAM data" on a scratch home folder.
+#include "web/editor_source.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "machine/image_file.h"
+#include "tests/scratch_dir.h"
+#include "toolchain/assembler.h"
+
+namespace {
+
+TEST(SourceFacts, GivesDiagnosticsWordsAndNames) {
+    struct Case {
+        const char* source;
+        const char* json;
+    };
+    const Case cases[] = {
+        {"", R"({"diagnostics":[],"words":[],"names":[]})"},
+        // A word per statement: [address, line, word]; labels and constants by name.
+        {"  .equ n, 3\nloop: ADDI r1, r0, n\n  JZ loop\n",
+         R"({"diagnostics":[],"words":[[0,2,69635],[1,3,131327]],)"
+         R"("names":[{"name":"loop","label":true,"value":0},{"name":"n","label":false,"value":3}]})"},
+        // .org places the next word; every word of .word has its line.
+        {".org 0x10\n.word 1, 2\n", R"({"diagnostics":[],"words":[[16,2,1],[17,2,2]],"names":[]})"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(source_facts_json(c.source), c.json) << c.source;
+}
+
+TEST(SourceFacts, EscapesTheMessagesForJson) {
+    // A token with a quote, a backslash and a control byte in it.
+    const std::string json = source_facts_json("  \"\\\x01\n");
+    EXPECT_EQ(json.rfind(R"({"diagnostics":[{"line":1,"column":3,"warning":false,"message":")", 0),
+              0u)
+        << json;
+    EXPECT_EQ(json.find('\x01'), std::string::npos) << json;
+    EXPECT_NE(json.find(R"('\"\\\\x01')"), std::string::npos) << json;
+}
+
+class AssembleAndLoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
+        ASSERT_EQ(chdir(home.dir().c_str()), 0);
+        for (int i = 0; i < 256; ++i) machine.rom[i] = 0xABCDE;
+        machine.ram[5] = 9;
+        machine.pc = 7;
+    }
+    void TearDown() override { ASSERT_EQ(chdir(previous_), 0); }
+
+    ScratchDir home;
+    Isa4 machine{};
+
+private:
+    char previous_[4096] = {};
+};
+
+TEST_F(AssembleAndLoad, WritesTheImageAndLoadsOnlyTheRom) {
+    const char* source = "ADDI r1, r0, 3\nhalt: JZ @halt\n";
+    const LoadOutcome result = assemble_and_load("prog.s", source, machine.rom);
+    EXPECT_TRUE(result.loaded);
+    EXPECT_EQ(result.log_line, "Assembled prog.s into prog.rom and loaded it");
+    EXPECT_EQ(result.json.rfind(R"({"loaded":true,"message":"Assembled prog.s)", 0), 0u);
+    EXPECT_EQ(machine.rom, assemble(source).rom);
+    Isa4::Rom written{};
+    ASSERT_TRUE(load_rom_image(home.path("prog.rom").c_str(), written));
+    EXPECT_EQ(written, machine.rom);
+    EXPECT_EQ(machine.ram[5], 9);
+    EXPECT_EQ(machine.pc, 7);
+}
+
+TEST_F(AssembleAndLoad, WithErrorsWritesAndLoadsNothing) {
+    const Isa4::Rom before = machine.rom;
+    const LoadOutcome result =
+        assemble_and_load("bad.s", "ADDI r1, r0, 3\nJUMP 4\nADD r1\n", machine.rom);
+    EXPECT_FALSE(result.loaded);
+    EXPECT_EQ(result.log_line, "bad.s: 2 errors; nothing written or loaded");
+    EXPECT_NE(result.json.find(R"("diagnostics":[{"line":2,)"), std::string::npos) << result.json;
+    EXPECT_EQ(machine.rom, before);
+    EXPECT_TRUE(home.names().empty());
+}
+
+TEST_F(AssembleAndLoad, AnImageThatCannotBeWrittenOrReadLoadsNothing) {
+    const Isa4::Rom before = machine.rom;
+    // A folder where the image would go.
+    ASSERT_EQ(mkdir(home.path("dir.rom").c_str(), 0755), 0);
+    LoadOutcome result = assemble_and_load("dir.s", "ADDI r1, r0, 3\n", machine.rom);
+    EXPECT_FALSE(result.loaded);
+    EXPECT_EQ(result.log_line.rfind("Save ROM failed: dir.rom (", 0), 0u) << result.log_line;
+    // An example's image is only read: missing, it is a failed load.
+    result = assemble_and_load("gone.s", "ADDI r1, r0, 3\n", machine.rom, false);
+    EXPECT_FALSE(result.loaded);
+    EXPECT_EQ(result.log_line.rfind("Load ROM failed: gone.rom (", 0), 0u) << result.log_line;
+    EXPECT_EQ(machine.rom, before);
+}
+
+TEST_F(AssembleAndLoad, LoadsTheRamImageBesideTheSource) {
+    LoadOutcome result = load_ram_beside("prog.s", machine.ram);
+    EXPECT_FALSE(result.loaded);
+    EXPECT_EQ(result.log_line.rfind("Load RAM failed: prog.ram (", 0), 0u) << result.log_line;
+    EXPECT_EQ(machine.ram[5], 9);
+    Isa4::Ram image{};
+    image[0] = 6;
+    image[1] = 7;
+    ASSERT_TRUE(save_ram_image(home.path("prog.ram").c_str(), image));
+    result = load_ram_beside("prog.s", machine.ram);
+    EXPECT_TRUE(result.loaded);
+    EXPECT_EQ(result.log_line, "Loaded prog.ram into RAM");
+    EXPECT_EQ(machine.ram, image);
+}
+
+}  // namespace

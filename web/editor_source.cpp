@@ -1,0 +1,105 @@
+#include "web/editor_source.h"
+
+#include "machine/image_file.h"
+#include "text/message.h"
+#include "toolchain/assembler.h"
+
+namespace {
+
+std::string bool_text(bool value) {
+    return value ? "true" : "false";
+}
+
+// The members of the facts object, without its braces, so that other answers can carry them.
+std::string facts_members(const Assembly& assembly) {
+    std::string json = "\"diagnostics\":[";
+    const char* comma = "";
+    for (const Diagnostic& d : assembly.diagnostics) {
+        json += comma;
+        json += "{\"line\":" + std::to_string(d.line) + ",\"column\":" + std::to_string(d.column) +
+                ",\"warning\":" + bool_text(d.warning) + ",\"message\":" + json_text(d.message) +
+                "}";
+        comma = ",";
+    }
+    json += "],\"words\":[";
+    comma = "";
+    for (int address = 0; address < 256; ++address) {
+        if (!assembly.placed[address]) continue;
+        json += comma;
+        json += "[" + std::to_string(address) + "," + std::to_string(assembly.word_lines[address]) +
+                "," + std::to_string(assembly.rom[address]) + "]";
+        comma = ",";
+    }
+    json += "],\"names\":[";
+    comma = "";
+    for (const NamedValue& named : assembly.symbols.names) {
+        json += comma;
+        json += "{\"name\":" + json_text(named.name) + ",\"label\":" + bool_text(named.is_label) +
+                ",\"value\":" + std::to_string(named.value) + "}";
+        comma = ",";
+    }
+    return json + "]";
+}
+
+std::string stem_of(std::string_view name) {
+    std::string_view stem = name;
+    if (stem.size() > 2 && stem.substr(stem.size() - 2) == ".s") stem.remove_suffix(2);
+    return std::string(stem);
+}
+
+LoadOutcome outcome(bool loaded, std::string log_line, const std::string& image,
+                    const std::string& members) {
+    LoadOutcome result;
+    result.loaded = loaded;
+    result.json = "{\"loaded\":" + bool_text(loaded) + ",\"message\":" + json_text(log_line) +
+                  ",\"image\":" + json_text(image) + (members.empty() ? "" : "," + members) + "}";
+    result.log_line = std::move(log_line);
+    return result;
+}
+
+}  // namespace
+
+std::string source_facts_json(std::string_view source) {
+    return "{" + facts_members(assemble(source)) + "}";
+}
+
+LoadOutcome assemble_and_load(std::string_view name, std::string_view source, Isa4::Rom& rom,
+                              bool write_image) {
+    const Assembly assembly = assemble(source);
+    const std::string members = facts_members(assembly);
+    const std::string shown = escape_for_message(name);
+    const std::string image = stem_of(name) + ".rom";
+    const std::string shown_image = escape_for_message(image);
+    int errors = 0;
+    for (const Diagnostic& d : assembly.diagnostics) errors += d.warning ? 0 : 1;
+    if (errors > 0)
+        return outcome(false,
+                       shown + ": " + std::to_string(errors) +
+                           (errors == 1 ? " error" : " errors") + "; nothing written or loaded",
+                       image, members);
+    if (write_image) {
+        const FileResult saved = save_rom_image(image.c_str(), assembly.rom);
+        if (!saved)
+            return outcome(false, failure_message("Save ROM", shown_image, saved), image, members);
+    }
+    // Read back from the file, as "Load ROM" reads it: what runs is what was written.
+    Isa4::Rom read = rom;
+    const FileResult opened = load_rom_image(image.c_str(), read);
+    if (!opened)
+        return outcome(false, failure_message("Load ROM", shown_image, opened), image, members);
+    rom = read;
+    return outcome(true,
+                   write_image ? "Assembled " + shown + " into " + shown_image + " and loaded it"
+                               : "Loaded " + shown_image,
+                   image, members);
+}
+
+LoadOutcome load_ram_beside(std::string_view name, Isa4::Ram& ram) {
+    const std::string image = stem_of(name) + ".ram";
+    const std::string shown_image = escape_for_message(image);
+    Isa4::Ram read = ram;
+    const FileResult opened = load_ram_image(image.c_str(), read);
+    if (!opened) return outcome(false, failure_message("Load RAM", shown_image, opened), image, "");
+    ram = read;
+    return outcome(true, "Loaded " + shown_image + " into RAM", image, "");
+}
