@@ -1,8 +1,13 @@
 #include "web/editor_source.h"
 
+#include <sys/stat.h>
+
+#include "headless/runner.h"
 #include "machine/image_file.h"
 #include "text/message.h"
 #include "toolchain/assembler.h"
+#include "trace/page.h"
+#include "trace/recording.h"
 
 namespace {
 
@@ -45,6 +50,16 @@ std::string stem_of(std::string_view name) {
     std::string_view stem = name;
     if (stem.size() > 2 && stem.substr(stem.size() - 2) == ".s") stem.remove_suffix(2);
     return std::string(stem);
+}
+
+int error_count(const Assembly& assembly) {
+    int errors = 0;
+    for (const Diagnostic& d : assembly.diagnostics) errors += d.warning ? 0 : 1;
+    return errors;
+}
+
+std::string errors_text(int errors) {
+    return std::to_string(errors) + (errors == 1 ? " error" : " errors");
 }
 
 LoadOutcome outcome(bool loaded, std::string log_line, const std::string& image,
@@ -102,4 +117,39 @@ LoadOutcome load_ram_beside(std::string_view name, Isa4::Ram& ram) {
     if (!opened) return outcome(false, failure_message("Load RAM", shown_image, opened), image, "");
     ram = read;
     return outcome(true, "Loaded " + shown_image + " into RAM", image, "");
+}
+
+TracePage trace_page(std::string_view name, std::string_view source) {
+    TracePage page;
+    const std::string shown = escape_for_message(name);
+    const Assembly assembly = assemble(source);
+    if (const int errors = error_count(assembly); errors > 0) {
+        page.message = shown + ": " + errors_text(errors) + "; no trace";
+        return page;
+    }
+    Isa4 arch{};
+    arch.rom = assembly.rom;
+    const std::string ram_image = stem_of(name) + ".ram";
+    struct stat status {};
+    const bool has_ram = stat(ram_image.c_str(), &status) == 0;
+    if (has_ram) {
+        const FileResult opened = load_ram_image(ram_image.c_str(), arch.ram);
+        if (!opened) {
+            page.message = failure_message("Load RAM", escape_for_message(ram_image), opened);
+            return page;
+        }
+    }
+    arch.reset();
+    const Recording recording = record_run(arch, RunLimits{});
+    const ProgramListing listing = source_listing(source, assembly.word_lines);
+    TraceSection section;
+    section.name = std::string(name);
+    section.listing = &listing;
+    section.recording = &recording;
+    section.symbols = assembly.symbols.empty() ? nullptr : &assembly.symbols;
+    page.html = page_html("{\"kind\":\"trace\",\"title\":" + json_text(name) + ",\"traces\":[" +
+                          trace_json(section) + "]}");
+    page.message = "Traced " + shown + (has_ram ? " with " + escape_for_message(ram_image) : "") +
+                   ": " + std::to_string(recording.steps.size()) + " steps";
+    return page;
 }

@@ -38,3 +38,13 @@ LoadOutcome assemble_and_load(std::string_view name, std::string_view source, Is
 // Reads STEM.ram, the RAM image beside the source `name` (STEM.s), into `ram` as "Load
 // RAM" reads a file.
 LoadOutcome load_ram_beside(std::string_view name, Isa4::Ram& ram);
+
+// "Trace": the page `isa4 trace` writes for the source `name` (STEM.s) with the text
+// `source`, run from a reset with STEM.ram in RAM where there is one (zeros otherwise).
+// `html` is left empty where the source does not assemble or the RAM image cannot be
+// read; `message` says what was done or why not.
+struct TracePage {
+    std::string html;
+    std::string message;
+};
+TracePage trace_page(std::string_view name, std::string_view source);

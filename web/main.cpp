@@ -28,6 +28,7 @@
 #include "machine/cpu_stepper.h"
 #include "machine/isa4.h"
 #include "panels/logger.h"
+#include "text/message.h"
 #include "web/editor_source.h"
 #include "web/home_files.h"
 
@@ -136,6 +137,17 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvane_load_ram_beside(const char* 
     const LoadOutcome result = load_ram_beside(name, web.arch.ram);
     web.log.add(result.log_line);
     json = result.json;
+    return json.c_str();
+}
+
+// "Trace": {"message", "html"}, the page `isa4 trace` writes or an empty text; the
+// message goes to the log too.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvane_trace_page(const char* name,
+                                                               const char* source) {
+    static std::string json;
+    const TracePage page = trace_page(name, source);
+    web.log.add(page.message);
+    json = "{\"message\":" + json_text(page.message) + ",\"html\":" + json_text(page.html) + "}";
     return json.c_str();
 }
 

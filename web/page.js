@@ -348,6 +348,7 @@ var Module = {
     preRun: [mountHome],
     onRuntimeInitialized: placeExamples,
     firstFrameDrawn: () => {
+        performance.mark('first-frame');  // scripts/bench-web measures up to here
         page.status.textContent = '';
         document.body.dataset.state = 'running';
         page.canvas.focus();

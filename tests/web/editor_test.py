@@ -19,7 +19,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
 import page_test
-from page_test import HOME, Browser, PageTest, RESET_CPU, serve
+from page_test import HOME, SOURCE as SOURCE_DIR, Browser, PageTest, RESET_CPU, serve
 
 STEP = (378, 69)  # beside "Reset CPU" in the first-launch layout
 
@@ -105,8 +105,6 @@ class EditorTest(PageTest):
                          list(rom[:6]))
 
         # Stepping with the canvas's "Step" moves the marks along the run's trace.
-        trace = subprocess.run([str(page_test.ISA4), "run", "mine.rom", "--trace", "--max-steps", "8"],
-                               cwd=self.scratch, capture_output=True, text=True).stdout
         (self.scratch / "mine.rom").write_bytes(rom)
         trace = subprocess.run([str(page_test.ISA4), "run", "mine.rom", "--trace", "--max-steps", "8"],
                                cwd=self.scratch, capture_output=True, text=True).stdout
@@ -189,13 +187,11 @@ class EditorTest(PageTest):
         try:
             self.assertEqual(page.open(), "running")
             # The service worker has kept the page's files.
-            self.wait_for(lambda: page.js("return navigator.serviceWorker.controller !== null") or
-                          page.js("location.reload()"), timeout=30)
-            self.wait_for(lambda: page.js("""
+            self.wait_for(lambda: page.driver.execute_async_script("""
                 const done = arguments[arguments.length - 1];
-                caches.open('kelvane-page').then((c) => c.keys())
-                    .then((keys) => done(keys.length))""") if False else True)
-            self.assertEqual(page.wait_for_state(), "running")
+                navigator.serviceWorker.ready.then(() => caches.open('kelvane-page'))
+                    .then((c) => c.match('kelvane.wasm')).then((r) => done(!!r), () => done(false));"""),
+                timeout=30, message="the page's files were not kept")
             origins = page.js("return performance.getEntriesByType('resource').map(e => e.name)")
             for address in origins:
                 self.assertTrue(address.startswith(url), address)
@@ -205,6 +201,38 @@ class EditorTest(PageTest):
         # With the server gone a reload still opens the page and the editor.
         self.assertEqual(page.open(), "running")
         self.wait_for(lambda: page.js("return document.querySelector('#editor-pane .cm-content') !== null"))
+
+    def test_examples_open_read_only_save_as_copies_and_trace_opens_a_tab(self):
+        page = self.browser()
+        self.assertEqual(page.open(), "running")
+        page.driver.find_element(By.CSS_SELECTOR, "#files summary").click()
+        page.driver.find_element(By.CSS_SELECTOR, "button[aria-label='Edit examples/count.s']").click()
+        self.wait_for(lambda: page.js("return kelvaneEditor.name") == "examples/count.s")
+        example = (SOURCE_DIR / "examples/count.s").read_text()
+        self.assertEqual(self.text(page), example)
+        self.type_lines(page, ["; changed"])
+        time.sleep(0.5)
+        self.assertEqual(self.text(page), example)
+
+        # Ctrl+Enter loads the example's own image; Trace shows the run in a new tab.
+        ActionChains(page.driver).key_down(Keys.CONTROL).send_keys(Keys.ENTER).key_up(Keys.CONTROL).perform()
+        self.wait_for(lambda: "Loaded examples/count.rom" in self.status(page))
+        tabs = set(page.driver.window_handles)
+        self.button(page, "Trace").click()
+        self.wait_for(lambda: len(page.driver.window_handles) > len(tabs), message="no new tab")
+        page.driver.switch_to.window((set(page.driver.window_handles) - tabs).pop())
+        self.wait_for(lambda: "count.s" in page.driver.page_source, message="no trace page")
+        page.driver.close()
+        page.driver.switch_to.window(tabs.pop())
+
+        self.button(page, "Save as").click()
+        alert = page.driver.switch_to.alert
+        self.assertEqual(alert.text, "Save as:")
+        alert.accept()  # the proposed name, count.s
+        self.wait_for(lambda: page.js("return kelvaneEditor.name") == "count.s")
+        self.type_lines(page, ["; mine"])
+        self.wait_for(lambda: (page.read_file("count.s") or b"").startswith(example.encode()) and
+                      b"; mine" in page.read_file("count.s"), message="the copy was not saved")
 
     def test_getting_started_is_shown_once_until_dismissed(self):
         page = self.browser()

@@ -115,15 +115,18 @@ function lineRange(state, line, column) {
 }
 
 function check(view) {
+    const start = performance.now();
     const text = view.state.doc.toString();
     const facts = service.facts(text);
     doc.facts = facts;
-    doc.checks += 1;
     showDiagnostics(view.state, facts.diagnostics);
-    return facts.diagnostics.map((d) => {
+    const marks = facts.diagnostics.map((d) => {
         const range = lineRange(view.state, d.line, d.column);
         return { ...range, severity: d.warning ? 'warning' : 'error', message: d.message };
     });
+    doc.checks += 1;
+    doc.lastCheck = { start, end: performance.now() };
+    return marks;
 }
 
 function showDiagnostics(state, diagnostics) {
@@ -380,6 +383,22 @@ function loadRamData() {
     say(answer.message, answer.loaded ? 'info' : 'error');
 }
 
+// --- Trace: the time-travel page of the run, in a new tab ---
+
+function trace() {
+    if (doc.name === null && !saveUnsaved(doc.suggested)) return;
+    if (!flushSave()) return;
+    const result = callWithText('kelvane_trace_page', [doc.name], view.state.doc.toString());
+    if (!result.html) {
+        say(result.message, 'error');
+        return;
+    }
+    const address = URL.createObjectURL(new Blob([result.html], { type: 'text/html' }));
+    const tab = window.open(address, '_blank');
+    setTimeout(() => URL.revokeObjectURL(address), 60000);
+    say(tab ? result.message : result.message + ': the browser kept the new tab from opening.');
+}
+
 // --- Share ---
 
 async function share() {
@@ -436,6 +455,7 @@ function buildPane() {
     };
     ui.assemble = make('Assemble and load', assembleAndLoad, 'Ctrl+Enter (Cmd+Enter on macOS)');
     make('Load RAM data', loadRamData, 'Loads the .ram file beside the source into RAM');
+    make('Trace', trace, 'A page that steps back and forth through the run, in a new tab');
     make('New file', newFile);
     ui.rename = make('Rename', renameFile);
     make('Save as', saveAs);
@@ -479,6 +499,7 @@ function buildEditor() {
     window.kelvaneEditor = {
         view,
         get checks() { return doc.checks; },
+        get lastCheck() { return doc.lastCheck; },
         get name() { return doc.name; },
         useService(other) { service = other; },
     };
