@@ -54,6 +54,7 @@ web=(
 # Its tests and measurements in a real browser: Debian's Chromium, driven by Selenium.
 webtest=(
     chromium chromium-driver python3-selenium
+    nodejs                              # the editor's share links under node --test
 )
 
 # The benchmarks (scripts/bench.sh); the ordinary build compiles them when it is there.

@@ -26,3 +26,4 @@ scripts/deps.sh webtest
 scripts/web.sh
 /usr/bin/python3 tests/web/page_test.py build-web build-isa4/isa4 . build/artefacts
 /usr/bin/python3 tests/web/editor_test.py build-web build-isa4/isa4 .
+node --test tests/web/share_test.mjs

@@ -83,11 +83,17 @@ export async function unpackProgram(fragment) {
         all.set(part, at);
         at += part.length;
     }
-    let object;
+    let text;
     try {
-        object = JSON.parse(new TextDecoder('utf-8', { fatal: true }).decode(all));
+        text = new TextDecoder('utf-8', { fatal: true }).decode(all);
     } catch (e) {
         return { error: 'The link is damaged: its program is not UTF-8 text.' };
+    }
+    let object;
+    try {
+        object = JSON.parse(text);
+    } catch (e) {
+        return { error: 'The link is damaged: it holds no program.' };
     }
     if (!object || typeof object.source !== 'string')
         return { error: 'The link is damaged: it holds no program.' };
