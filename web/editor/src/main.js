@@ -26,6 +26,7 @@ const REMEMBERED_WIDTH = 'kelvane.editor.width';
 const REMEMBERED_FOLDED = 'kelvane.editor.folded';
 
 let service = assemblerService;   // what answers for the language: see ./isa4.js
+let ready = false;                // the workbench's runtime and home folder are there
 
 const pane = document.getElementById('editor-pane');
 const ui = {};
@@ -115,6 +116,7 @@ function lineRange(state, line, column) {
 }
 
 function check(view) {
+    if (!ready) return [];
     const start = performance.now();
     const text = view.state.doc.toString();
     const facts = service.facts(text);
@@ -189,13 +191,13 @@ let shownMarks = '';
 
 function followMachine() {
     requestAnimationFrame(followMachine);
-    if (!Module.calledRun || !doc.loaded) return;
+    if (!doc.loaded) return;
     const marks = Module.ccall('kelvane_machine_marks', 'number', [], []);
     const same = (marks & 0x100) !== 0;
     const pc = marks & 0xff;
     const next = doc.loaded.lines[(pc + 1) & 0xff] || 0;
     const done = doc.loaded.lines[pc] || 0;
-    const changed = same && view.state.doc.toString() !== doc.loaded.text;
+    const changed = same && doc.loaded.changed;
     const key = same ? next + ':' + done + ':' + changed : '';
     if (key === shownMarks) return;
     const moved = same && shownMarks.split(':')[0] !== String(next);
@@ -230,6 +232,12 @@ function setText(text, name, readOnlyFile) {
         selection: { anchor: 0 },
         scrollIntoView: true,
     });
+    // The marks and the unsaved state belong to the text that was there.
+    doc.loaded = null;
+    doc.dirty = false;
+    view.dispatch({ effects: setMarks.of(Decoration.none) });
+    ui.marksNote.hidden = true;
+    shownMarks = '';
     if (name !== null) localStorage.setItem(REMEMBERED_FILE, name);
     showName();
 }
@@ -300,6 +308,7 @@ function saveUnsaved(name) {
 
 function changed() {
     doc.dirty = true;
+    if (doc.loaded) doc.loaded.changed = true;
     ui.problems.dataset.stale = 'true';
     if (doc.readOnly) return;
     clearTimeout(doc.saveTimer);
@@ -363,7 +372,7 @@ function assembleAndLoad() {
     if (result.loaded) {
         const lines = new Array(256).fill(0);
         for (const [address, line] of result.words) lines[address] = line;
-        doc.loaded = { text, lines };
+        doc.loaded = { lines, changed: false };
         shownMarks = 'new';
         say(result.message);
     } else {
@@ -539,6 +548,7 @@ function buildSplit() {
 }
 
 async function start() {
+    ready = true;
     const remembered = localStorage.getItem(REMEMBERED_FILE);
     const fromLink = await openLink();
     if (!fromLink) {
