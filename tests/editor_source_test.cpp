@@ -14,6 +14,10 @@
 
 namespace {
 
+void write_text(const std::string& path, const std::string& text) {
+    write_file(path, Bytes(text.begin(), text.end()));
+}
+
 TEST(SourceFacts, GivesDiagnosticsWordsAndNames) {
     struct Case {
         const char* source;
@@ -98,11 +102,27 @@ TEST_F(AssembleAndLoad, AnImageThatCannotBeWrittenOrReadLoadsNothing) {
     EXPECT_EQ(machine.rom, before);
 }
 
-TEST_F(AssembleAndLoad, LoadsTheRamImageBesideTheSource) {
+TEST_F(AssembleAndLoad, LoadsTheRamDataBesideTheSource) {
     LoadOutcome result = load_ram_beside("prog.s", machine.ram);
     EXPECT_FALSE(result.loaded);
-    EXPECT_EQ(result.log_line.rfind("Load RAM failed: prog.ram (", 0), 0u) << result.log_line;
+    EXPECT_EQ(result.log_line, "Load RAM failed: there is no prog.ram or prog.data");
     EXPECT_EQ(machine.ram[5], 9);
+
+    // The text isa4 ram reads: its cells over zeros; with an error, nothing.
+    write_text(home.path("prog.data"), "[0x01] = 0x2A\n");
+    result = load_ram_beside("prog.s", machine.ram);
+    EXPECT_TRUE(result.loaded) << result.log_line;
+    EXPECT_EQ(result.log_line, "Loaded prog.data into RAM");
+    EXPECT_EQ(machine.ram[1], 0x2A);
+    EXPECT_EQ(machine.ram[5], 0);
+    write_text(home.path("prog.data"), "[0x01] = nonsense\n");
+    machine.ram[5] = 9;
+    result = load_ram_beside("prog.s", machine.ram);
+    EXPECT_FALSE(result.loaded);
+    EXPECT_EQ(result.log_line.rfind("prog.data:1:", 0), 0u) << result.log_line;
+    EXPECT_EQ(machine.ram[5], 9);
+
+    // An image beside it comes first.
     Isa4::Ram image{};
     image[0] = 6;
     image[1] = 7;
@@ -111,6 +131,24 @@ TEST_F(AssembleAndLoad, LoadsTheRamImageBesideTheSource) {
     EXPECT_TRUE(result.loaded);
     EXPECT_EQ(result.log_line, "Loaded prog.ram into RAM");
     EXPECT_EQ(machine.ram, image);
+}
+
+TEST_F(AssembleAndLoad, TracesTheSourceWithItsRamData) {
+    TracePage page = trace_page("bad.s", "JUMP 4\n");
+    EXPECT_EQ(page.message, "bad.s: 1 error; no trace");
+    EXPECT_TRUE(page.html.empty());
+
+    const char* source = "MOVE r1, [0x00]\nADDI r0, r0, 0\nhalt: JZ @halt\n";
+    page = trace_page("prog.s", source);
+    EXPECT_EQ(page.message, "Traced prog.s: 3 steps") << page.message;
+    EXPECT_EQ(page.html.rfind("<!DOCTYPE html>", 0), 0u);
+    write_text(home.path("prog.data"), "[0x00] = 7\n");
+    page = trace_page("prog.s", source);
+    EXPECT_EQ(page.message.rfind("Traced prog.s with prog.data: ", 0), 0u) << page.message;
+    write_text(home.path("prog.data"), "[0x00] = 0x107\n");
+    page = trace_page("prog.s", source);
+    EXPECT_TRUE(page.html.empty());
+    EXPECT_EQ(page.message.rfind("prog.data:1:", 0), 0u) << page.message;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "headless/runner.h"
+#include "headless/state_file.h"
 #include "machine/image_file.h"
 #include "text/message.h"
 #include "toolchain/assembler.h"
@@ -72,6 +73,51 @@ LoadOutcome outcome(bool loaded, std::string log_line, const std::string& image,
     return result;
 }
 
+bool exists(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0;
+}
+
+// The RAM data beside the source `name`: STEM.ram, an image read as "Load RAM" reads it,
+// or else STEM.data, the text `isa4 ram` reads, over a RAM of zeros. `used` names the
+// file read, empty when there is neither; `failure` is the line that says why it could
+// not be read.
+bool read_ram_beside(std::string_view name, Isa4::Ram& ram, std::string& used,
+                     std::string& failure) {
+    const std::string stem = stem_of(name);
+    used.clear();
+    if (exists(stem + ".ram")) {
+        used = stem + ".ram";
+        Isa4::Ram read = ram;
+        const FileResult opened = load_ram_image(used.c_str(), read);
+        if (!opened) {
+            failure = failure_message("Load RAM", escape_for_message(used), opened);
+            return false;
+        }
+        ram = read;
+        return true;
+    }
+    if (!exists(stem + ".data")) return true;
+    used = stem + ".data";
+    std::string text;
+    const FileResult opened = read_file(used.c_str(), text, max_text_file_size);
+    if (!opened) {
+        failure = failure_message("Load RAM", escape_for_message(used), opened);
+        return false;
+    }
+    const StateFile file = parse_state_file(text);
+    Isa4::Ram read{};
+    std::vector<Diagnostic> problems = file.diagnostics;
+    if (problems.empty()) problems = apply_ram_entries(file, read);
+    for (const Diagnostic& d : problems) {
+        if (d.warning) continue;
+        failure = format_diagnostic(used, d);
+        return false;
+    }
+    ram = read;
+    return true;
+}
+
 }  // namespace
 
 std::string source_facts_json(std::string_view source) {
@@ -110,13 +156,14 @@ LoadOutcome assemble_and_load(std::string_view name, std::string_view source, Is
 }
 
 LoadOutcome load_ram_beside(std::string_view name, Isa4::Ram& ram) {
-    const std::string image = stem_of(name) + ".ram";
-    const std::string shown_image = escape_for_message(image);
-    Isa4::Ram read = ram;
-    const FileResult opened = load_ram_image(image.c_str(), read);
-    if (!opened) return outcome(false, failure_message("Load RAM", shown_image, opened), image, "");
-    ram = read;
-    return outcome(true, "Loaded " + shown_image + " into RAM", image, "");
+    std::string used, failure;
+    if (!read_ram_beside(name, ram, used, failure)) return outcome(false, failure, used, "");
+    if (used.empty()) {
+        const std::string stem = escape_for_message(stem_of(name));
+        return outcome(false, "Load RAM failed: there is no " + stem + ".ram or " + stem + ".data",
+                       "", "");
+    }
+    return outcome(true, "Loaded " + escape_for_message(used) + " into RAM", used, "");
 }
 
 TracePage trace_page(std::string_view name, std::string_view source) {
@@ -129,16 +176,8 @@ TracePage trace_page(std::string_view name, std::string_view source) {
     }
     Isa4 arch{};
     arch.rom = assembly.rom;
-    const std::string ram_image = stem_of(name) + ".ram";
-    struct stat status {};
-    const bool has_ram = stat(ram_image.c_str(), &status) == 0;
-    if (has_ram) {
-        const FileResult opened = load_ram_image(ram_image.c_str(), arch.ram);
-        if (!opened) {
-            page.message = failure_message("Load RAM", escape_for_message(ram_image), opened);
-            return page;
-        }
-    }
+    std::string ram_data;
+    if (!read_ram_beside(name, arch.ram, ram_data, page.message)) return page;
     arch.reset();
     const Recording recording = record_run(arch, RunLimits{});
     const ProgramListing listing = source_listing(source, assembly.word_lines);
@@ -149,7 +188,8 @@ TracePage trace_page(std::string_view name, std::string_view source) {
     section.symbols = assembly.symbols.empty() ? nullptr : &assembly.symbols;
     page.html = page_html("{\"kind\":\"trace\",\"title\":" + json_text(name) + ",\"traces\":[" +
                           trace_json(section) + "]}");
-    page.message = "Traced " + shown + (has_ram ? " with " + escape_for_message(ram_image) : "") +
-                   ": " + std::to_string(recording.steps.size()) + " steps";
+    page.message = "Traced " + shown +
+                   (ram_data.empty() ? "" : " with " + escape_for_message(ram_data)) + ": " +
+                   std::to_string(recording.steps.size()) + " steps";
     return page;
 }

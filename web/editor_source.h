@@ -35,12 +35,14 @@ struct LoadOutcome {
 LoadOutcome assemble_and_load(std::string_view name, std::string_view source, Isa4::Rom& rom,
                               bool write_image = true);
 
-// Reads STEM.ram, the RAM image beside the source `name` (STEM.s), into `ram` as "Load
-// RAM" reads a file.
+// "Load RAM data": the RAM data beside the source `name` (STEM.s) into `ram`: STEM.ram,
+// read as "Load RAM" reads an image, or else STEM.data, the text `isa4 ram` reads (the
+// cells it names over zeros). Where neither can be read, `ram` stays as it was.
 LoadOutcome load_ram_beside(std::string_view name, Isa4::Ram& ram);
 
 // "Trace": the page `isa4 trace` writes for the source `name` (STEM.s) with the text
-// `source`, run from a reset with STEM.ram in RAM where there is one (zeros otherwise).
+// `source`, run from a reset with the RAM data beside it as "Load RAM data" reads it
+// (zeros where there is none).
 // `html` is left empty where the source does not assemble or the RAM image cannot be
 // read; `message` says what was done or why not.
 struct TracePage {
