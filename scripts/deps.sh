@@ -44,11 +44,17 @@ test=(
 )
 
 # The page for the browser (scripts/web.sh): emscripten, and dpkg-source, which unpacks
-# the SDL2 and Dear ImGui sources that apt-get source fetches; npm installs the editor's
-# CodeMirror from its lockfile and esbuild bundles it.
+# the SDL2 and Dear ImGui sources that apt-get source fetches; esbuild bundles the
+# editor's CodeMirror, which npm installs from its lockfile.
 web=(
     emscripten dpkg-dev python3
-    npm esbuild
+    esbuild
+)
+
+# npm, which scripts/web.sh asks for only where no npm is found: a Node.js from elsewhere
+# brings its own, and conflicts with Debian's.
+npm=(
+    npm
 )
 
 # Its tests and measurements in a real browser: Debian's Chromium, driven by Selenium.
@@ -77,9 +83,9 @@ list_only=false
 for arg in "$@"; do
     case "$arg" in
         --list) list_only=true ;;
-        build | run | test | bench | fuzz | logisim | web | webtest) purposes+=("$arg") ;;
+        build | run | test | bench | fuzz | logisim | web | webtest | npm) purposes+=("$arg") ;;
         *)
-            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench] [fuzz] [logisim] [web] [webtest]" >&2
+            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench] [fuzz] [logisim] [web] [webtest] [npm]" >&2
             exit 2
             ;;
     esac

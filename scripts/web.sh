@@ -34,6 +34,7 @@ case "${1:-}" in
 esac
 
 scripts/deps.sh build web
+command -v npm >/dev/null || scripts/deps.sh npm
 
 # Debian's emscripten runs its JavaScript tools under node; a node from elsewhere does
 # not look in Debian's folder for the modules they need (acorn).
