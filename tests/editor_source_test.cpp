@@ -151,4 +151,29 @@ TEST_F(AssembleAndLoad, TracesTheSourceWithItsRamData) {
     EXPECT_EQ(page.message.rfind("prog.data:1:", 0), 0u) << page.message;
 }
 
+TEST(LastExecuted, FollowsTheStepsOfAFrame) {
+    Isa4 start{};
+    start.rom = assemble("ADDI r1, r0, 1\nloop: ADDI r0, r0, 0\nJZ loop\n").rom;
+    start.reset();
+    Isa4 one = start, three = start;
+    one.step();
+    for (int i = 0; i < 3; ++i) three.step();
+    Isa4 poked = one;
+    poked.registers[5] = 9;
+    struct Case {
+        const Isa4* before;
+        const Isa4* after;
+        int expected;
+    };
+    const Case cases[] = {
+        {&start, &start, 7},  // nothing happened: what was there stays
+        {&start, &one, 0},
+        {&start, &three, 2},  // the JZ, though pc now names the word before the label
+        {&one, &start, -1},   // a reset
+        {&one, &poked, -1},   // a change by hand
+    };
+    for (const Case& c : cases) EXPECT_EQ(last_executed(*c.before, *c.after, 7), c.expected);
+    EXPECT_EQ(last_executed(start, three, 7, 2), -1);  // further than it looks
+}
+
 }  // namespace

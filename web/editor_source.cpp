@@ -193,3 +193,14 @@ TracePage trace_page(std::string_view name, std::string_view source) {
                    std::to_string(recording.steps.size()) + " steps";
     return page;
 }
+
+int last_executed(const Isa4& before, const Isa4& after, int previous, int most) {
+    if (before == after) return previous;
+    Isa4 run = before;
+    for (int i = 0; i < most; ++i) {
+        const int address = (run.pc + 1) % 256;
+        run.step();
+        if (run == after) return address;
+    }
+    return -1;
+}

@@ -50,3 +50,9 @@ struct TracePage {
     std::string message;
 };
 TracePage trace_page(std::string_view name, std::string_view source);
+
+// The address of the word executed last on the way from `before` to `after` (one frame
+// of the workbench, which may step several times), found by stepping a copy of `before`,
+// at most `most` times, until it equals `after`. `previous` when nothing changed; -1 when
+// no run leads there (a reset, a poke, a file loaded).
+int last_executed(const Isa4& before, const Isa4& after, int previous, int most = 64);

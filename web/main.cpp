@@ -46,6 +46,7 @@ struct WebShell {
     bool drawn = false;                  // the first frame has been drawn
     Isa4::Rom assembled{};               // the ROM the editor loaded last
     bool editor_loaded = false;          // the editor has loaded one
+    int executed = -1;                   // the address of the word executed last, or -1
 };
 
 WebShell web;
@@ -69,7 +70,9 @@ void platform_new_frame() {
 void frame() {
     static const FrameBackends backends{ImGui_ImplOpenGL3_NewFrame, platform_new_frame,
                                         ImGui_ImplOpenGL3_RenderDrawData};
+    const Isa4 before = web.arch;
     run_frame(backends, web.window, web.shell, web.arch, web.log, web.cpu_stepper);
+    web.executed = last_executed(before, web.arch, web.executed);
     if (!web.drawn) {
         web.drawn = true;
         EM_ASM({ Module.firstFrameDrawn(); });
@@ -151,11 +154,13 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvane_trace_page(const char* name,
     return json.c_str();
 }
 
-// The machine as the editor's marks need it: pc (the word executed last) in the low
-// byte, and bit 8 set while the ROM is still the one the editor loaded last.
+// The machine as the editor's marks need it: pc in the low byte (pc + 1 is the next
+// word), bit 8 set while the ROM is still the one the editor loaded last, and from bit 9
+// up the address of the word executed last plus one (0 for none since a reset or a
+// change by hand).
 extern "C" EMSCRIPTEN_KEEPALIVE int kelvane_machine_marks() {
     const bool same = web.editor_loaded && web.arch.rom == web.assembled;
-    return web.arch.pc | (same ? 0x100 : 0);
+    return web.arch.pc | (same ? 0x100 : 0) | ((web.executed + 1) << 9);
 }
 
 int main(int, char**) {

@@ -19,7 +19,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
 import page_test
-from page_test import HOME, SOURCE as SOURCE_DIR, Browser, PageTest, RESET_CPU, serve
+from page_test import HOME, SOURCE as SOURCE_DIR, Browser, RESET_CPU, serve
 
 STEP = (378, 69)  # beside "Reset CPU" in the first-launch layout
 
@@ -32,7 +32,7 @@ def fragment(payload):
     return "#program=" + base64.urlsafe_b64encode(payload).decode().rstrip("=")
 
 
-class EditorTest(PageTest):
+class EditorTest(page_test.PageTest):
     def text(self, page):
         return page.js("return kelvaneEditor.view.state.doc.toString()")
 
@@ -48,6 +48,7 @@ class EditorTest(PageTest):
         alert = page.driver.switch_to.alert
         alert.send_keys(name)
         alert.accept()
+        name = name if name.endswith(".s") else name + ".s"
         self.wait_for(lambda: page.js("return kelvaneEditor.name") == name)
 
     def type_lines(self, page, lines):
@@ -78,11 +79,11 @@ class EditorTest(PageTest):
         page = self.browser()
         self.assertEqual(page.open(), "running")
         self.new_file(page, "mine")  # ".s" is added
+        page.js("document.addEventListener('keydown', () => { window.lastKey = performance.now(); }, true)")
         self.type_lines(page, ["ADDI r1, r0, 3", "JUMP 4", "ADD r2, r1, r1"])
-        start = time.time()
-        self.wait_for(lambda: self.error_lines(page) == [[2], [2]], timeout=1,
-                      message="no mark on line 2 within a second")
-        self.assertLess(time.time() - start, 1)
+        self.wait_for(lambda: self.error_lines(page) == [[2], [2]], timeout=5, message="no mark on line 2")
+        # Measured in the page: from the last key to the check of the text it made.
+        self.assertLess(page.js("return kelvaneEditor.lastCheck.end - window.lastKey"), 1000)
 
         # Ctrl+Enter with an error: nothing written, the cursor on the error.
         ActionChains(page.driver).key_down(Keys.CONTROL).send_keys(Keys.ENTER).key_up(Keys.CONTROL).perform()
@@ -106,7 +107,7 @@ class EditorTest(PageTest):
 
         # Stepping with the canvas's "Step" moves the marks along the run's trace.
         (self.scratch / "mine.rom").write_bytes(rom)
-        trace = subprocess.run([str(page_test.ISA4), "run", "mine.rom", "--trace", "--max-steps", "8"],
+        trace = subprocess.run([str(page_test.ISA4), "run", "mine.rom", "--trace", "--steps", "8"],
                                cwd=self.scratch, capture_output=True, text=True).stdout
         addresses = [int(line.split()[1], 16) for line in trace.splitlines()
                      if line.strip() and line.split()[0].isdigit()]
@@ -231,8 +232,8 @@ class EditorTest(PageTest):
         alert.accept()  # the proposed name, count.s
         self.wait_for(lambda: page.js("return kelvaneEditor.name") == "count.s")
         self.type_lines(page, ["; mine"])
-        self.wait_for(lambda: (page.read_file("count.s") or b"").startswith(example.encode()) and
-                      b"; mine" in page.read_file("count.s"), message="the copy was not saved")
+        self.wait_for(lambda: b"; mine" in (page.read_file("count.s") or b""),
+                      message="the copy was not saved")
 
     def test_getting_started_is_shown_once_until_dismissed(self):
         page = self.browser()
@@ -243,6 +244,12 @@ class EditorTest(PageTest):
         self.assertFalse(note.is_displayed())
         self.assertEqual(page.open(), "running")
         self.assertFalse(page.driver.find_element(By.CSS_SELECTOR, "#editor-pane .getting-started").is_displayed())
+
+
+# The page's own tests run from page_test.py, not again here.
+for _name in dir(page_test.PageTest):
+    if _name.startswith("test_"):
+        setattr(EditorTest, _name, None)
 
 
 if __name__ == "__main__":

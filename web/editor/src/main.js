@@ -196,7 +196,8 @@ function followMachine() {
     const same = (marks & 0x100) !== 0;
     const pc = marks & 0xff;
     const next = doc.loaded.lines[(pc + 1) & 0xff] || 0;
-    const done = doc.loaded.lines[pc] || 0;
+    const executed = (marks >> 9) - 1;
+    const done = executed >= 0 ? doc.loaded.lines[executed] || 0 : 0;
     const changed = same && doc.loaded.changed;
     const key = same ? next + ':' + done + ':' + changed : '';
     if (key === shownMarks) return;
@@ -445,7 +446,7 @@ async function openLink() {
     doc.ram = program.ram;
     doc.dirty = false;
     showName();
-    history.replaceState(null, '', location.href.replace(/#.*$/, ''));
+    window.history.replaceState(null, '', location.href.replace(/#.*$/, ''));
     say('A program from a link: it is saved as ' + doc.suggested + ' once you change or assemble it.');
     return true;
 }
@@ -564,4 +565,6 @@ buildSplit();
 registerOffline();
 document.addEventListener('kelvane:edit', (event) => openFile(event.detail));
 document.addEventListener('kelvane:files-ready', start, { once: true });
+// A link pasted into the address bar of the open page changes only the fragment.
+window.addEventListener('hashchange', () => { if (ready) openLink(); });
 window.addEventListener('pagehide', () => flushSave());
