@@ -207,9 +207,9 @@ class EditorTest(page_test.PageTest):
         page = self.browser()
         self.assertEqual(page.open(), "running")
         page.driver.find_element(By.CSS_SELECTOR, "#files summary").click()
-        page.driver.find_element(By.CSS_SELECTOR, "button[aria-label='Edit examples/count.s']").click()
-        self.wait_for(lambda: page.js("return kelvaneEditor.name") == "examples/count.s")
-        example = (SOURCE_DIR / "examples/count.s").read_text()
+        page.driver.find_element(By.CSS_SELECTOR, "button[aria-label='Edit examples/copy.s']").click()
+        self.wait_for(lambda: page.js("return kelvaneEditor.name") == "examples/copy.s")
+        example = (SOURCE_DIR / "examples/copy.s").read_text()
         self.assertEqual(self.text(page), example)
         self.type_lines(page, ["; changed"])
         time.sleep(0.5)
@@ -217,23 +217,24 @@ class EditorTest(page_test.PageTest):
 
         # Ctrl+Enter loads the example's own image; Trace shows the run in a new tab.
         ActionChains(page.driver).key_down(Keys.CONTROL).send_keys(Keys.ENTER).key_up(Keys.CONTROL).perform()
-        self.wait_for(lambda: "Loaded examples/count.rom" in self.status(page))
+        self.wait_for(lambda: "Loaded examples/copy.rom" in self.status(page))
         tabs = set(page.driver.window_handles)
         self.button(page, "Trace").click()
         self.wait_for(lambda: len(page.driver.window_handles) > len(tabs), message="no new tab")
         page.driver.switch_to.window((set(page.driver.window_handles) - tabs).pop())
-        self.wait_for(lambda: "count.s" in page.driver.page_source, message="no trace page")
+        self.wait_for(lambda: "copy.s" in page.driver.page_source, message="no trace page")
         page.driver.close()
         page.driver.switch_to.window(tabs.pop())
 
         self.button(page, "Save as").click()
         alert = page.driver.switch_to.alert
         self.assertEqual(alert.text, "Save as:")
-        alert.accept()  # the proposed name, count.s
-        self.wait_for(lambda: page.js("return kelvaneEditor.name") == "count.s")
+        alert.accept()  # the proposed name, copy.s
+        self.wait_for(lambda: page.js("return kelvaneEditor.name") == "copy.s")
         self.type_lines(page, ["; mine"])
-        self.wait_for(lambda: b"; mine" in (page.read_file("count.s") or b""),
+        self.wait_for(lambda: b"; mine" in (page.read_file("copy.s") or b""),
                       message="the copy was not saved")
+        self.assertEqual(page.read_file("copy.ram"), page.read_file("examples/copy.ram"))
 
     def test_getting_started_is_shown_once_until_dismissed(self):
         page = self.browser()

@@ -350,8 +350,14 @@ function saveAs() {
     if (name === null) return;
     if (exists(name) && !window.confirm('Replace ' + name + ' in the home folder?')) return;
     flushSave();
+    // A copy of an example takes the example's RAM data along.
+    let ram = doc.ram;
+    if (ram === null && doc.readOnly) {
+        const image = doc.name.slice(0, -2) + '.ram';
+        if (exists(image)) ram = fs().readFile(HOME + '/' + image);
+    }
     writeSource(name, view.state.doc.toString());
-    writeRamBeside(name, doc.ram);
+    writeRamBeside(name, ram);
     doc.name = name;
     doc.readOnly = false;
     doc.dirty = false;
