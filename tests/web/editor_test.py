@@ -236,6 +236,43 @@ class EditorTest(page_test.PageTest):
                       message="the copy was not saved")
         self.assertEqual(page.read_file("copy.ram"), page.read_file("examples/copy.ram"))
 
+    def test_the_split_moves_folds_and_stacks_on_a_narrow_screen(self):
+        page = self.browser()
+        self.assertEqual(page.open(), "running")
+
+        def box(name):
+            return page.js("const r = document.getElementById(arguments[0]).getBoundingClientRect();"
+                           "return [r.left, r.top, r.width, r.height]", name)
+
+        def canvas_follows():
+            # The workbench draws at the canvas's new size.
+            return page.js("const c = document.getElementById('canvas'); "
+                           "return c.width === Math.round(c.getBoundingClientRect().width)")
+
+        width = page.js("return innerWidth")
+        self.assertEqual(box("canvas")[2], page_test.CANVAS[0])
+        splitter = page.driver.find_element(By.ID, "splitter")
+        ActionChains(page.driver).click_and_hold(splitter).move_by_offset(-200, 0).release().perform()
+        self.assertAlmostEqual(box("editor-pane")[2], page_test.EDITOR_PANE - 6 + 200, delta=3)
+        self.wait_for(canvas_follows, message="the canvas kept its old size")
+
+        page.driver.find_element(By.ID, "editor-fold").click()
+        self.assertFalse(page.driver.find_element(By.ID, "editor-pane").is_displayed())
+        self.assertEqual(box("canvas")[2], width)
+        self.wait_for(canvas_follows, message="the canvas kept its old size")
+
+        # Both are remembered.
+        self.assertEqual(page.open(), "running")
+        self.assertFalse(page.driver.find_element(By.ID, "editor-pane").is_displayed())
+        page.driver.find_element(By.ID, "editor-fold").click()
+        self.assertAlmostEqual(box("editor-pane")[2], page_test.EDITOR_PANE - 6 + 200, delta=3)
+
+        # A narrow screen: the editor below the canvas.
+        page.driver.set_window_size(700, 900)
+        self.wait_for(lambda: box("editor-pane")[1] >= box("canvas")[1] + box("canvas")[3] - 1,
+                      message="the editor is not below the canvas")
+        self.assertGreater(box("editor-pane")[2], 600)
+
     def test_getting_started_is_shown_once_until_dismissed(self):
         page = self.browser()
         self.assertEqual(page.open(), "running")
