@@ -49,21 +49,25 @@ test=(
 )
 
 # The page for the browser (scripts/web.sh): emscripten, and dpkg-source, which unpacks
-# the SDL2 and Dear ImGui sources that apt-get source fetches.
+# the SDL2 and Dear ImGui sources that apt-get source fetches; esbuild bundles the
+# editor's CodeMirror, which npm installs from its lockfile.
 web=(
     emscripten dpkg-dev python3
+    esbuild
+)
+
+# npm, for the packages of the page's editor, the VS Code extension and the accessibility
+# checks, each installed from its committed lockfile; wanted only where no npm is on PATH.
+npm=(
+    npm
 )
 
 # Its tests and measurements in a real browser: Debian's Chromium, driven by Selenium.
 webtest=(
     chromium chromium-driver python3-selenium
+    nodejs                              # the editor's share links under node --test
 )
 
-# npm, which installs axe-core for the accessibility checks (scripts/npm-tools.sh); asked
-# for only where no npm is on PATH, since a node from elsewhere brings its own.
-a11y=(
-    npm
-)
 
 # The benchmarks (scripts/bench.sh); the ordinary build compiles them when it is there.
 bench=(
@@ -85,9 +89,9 @@ list_only=false
 for arg in "$@"; do
     case "$arg" in
         --list) list_only=true ;;
-        build | run | test | bench | fuzz | logisim | web | webtest | a11y) purposes+=("$arg") ;;
+        build | run | test | bench | fuzz | logisim | web | webtest | npm) purposes+=("$arg") ;;
         *)
-            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench] [fuzz] [logisim] [web] [webtest] [a11y]" >&2
+            echo "usage: scripts/deps.sh [--list] [build] [run] [test] [bench] [fuzz] [logisim] [web] [webtest] [npm]" >&2
             exit 2
             ;;
     esac
@@ -114,6 +118,8 @@ fi
 
 missing=()
 for package in "${packages[@]}"; do
+    # A Node.js from elsewhere brings its own npm, which Debian's would conflict with.
+    [ "$package" = npm ] && command -v npm >/dev/null && continue
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
         missing+=("$package")
     fi

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 folder=tests/a11y
-command -v npm >/dev/null || scripts/deps.sh a11y >&2
+command -v npm >/dev/null || scripts/deps.sh npm >&2
 wanted=$(sed -n '/"node_modules\/axe-core"/,/}/s/.*"version": "\(.*\)".*/\1/p' "$folder/package-lock.json")
 installed=$(sed -n 's/^  "version": "\(.*\)".*/\1/p' "$folder/node_modules/axe-core/package.json" 2>/dev/null || true)
 if [ "$wanted" != "$installed" ]; then

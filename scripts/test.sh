@@ -11,7 +11,7 @@ jobs=$(nproc)
 
 # Every package the steps below need, the browser page's included: one list, so that a
 # user without root installs them in one round.
-scripts/deps.sh build run test bench web webtest
+scripts/deps.sh build run test bench web webtest npm
 
 # Every C++ file as the root .clang-format lays it out: a difference fails the run.
 git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
@@ -28,3 +28,5 @@ cmake --build build-sanitize -j"$jobs"
 scripts/web.sh
 /usr/bin/python3 tests/web/page_test.py build-web build-isa4/isa4 . build/artefacts
 /usr/bin/python3 tests/web/access_test.py build-web build-isa4/isa4 .
+/usr/bin/python3 tests/web/editor_test.py build-web build-isa4/isa4 .
+node --test tests/web/share_test.mjs

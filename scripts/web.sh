@@ -10,6 +10,8 @@
 # script's own (the system's apt sources are only read). SDL2 is built once with
 # emscripten and kept, keyed by the versions, in KELVANE_WEB_CACHE (by default
 # ${XDG_CACHE_HOME:-~/.cache}/kelvane/web), so that later builds and fresh clones reuse it.
+# The editor pane's CodeMirror comes from npm, pinned by web/editor/package-lock.json and
+# bundled by Debian's esbuild; nothing is fetched by the page at run time.
 # The examples the page carries are assembled by isa4 built for this machine (the `isa4`
 # preset, build-isa4/); the page's own build tree is build-wasm/page/ (the `web` preset).
 set -euo pipefail
@@ -32,6 +34,7 @@ case "${1:-}" in
 esac
 
 scripts/deps.sh build web
+command -v npm >/dev/null || scripts/deps.sh npm
 
 # Debian's emscripten runs its JavaScript tools under node; a node from elsewhere does
 # not look in Debian's folder for the modules they need (acorn).
@@ -97,6 +100,14 @@ imgui_source=$(echo "$deps"/src/imgui-*/)
 # --- isa4 for this machine, which makes the examples' images ---
 cmake --preset isa4 >/dev/null
 cmake --build build-isa4 --target isa4 -j"$jobs" >/dev/null
+
+# --- The editor's packages, from the lockfile (again only when it has changed) ---
+editor=web/editor
+if [ ! -f "$editor/node_modules/.package-lock.json" ] ||
+    [ "$editor/package-lock.json" -nt "$editor/node_modules/.package-lock.json" ]; then
+    echo "Installing the editor's packages (npm ci)"
+    npm ci --prefix "$editor" --no-audit --no-fund --ignore-scripts >/dev/null
+fi
 
 # --- The page ---
 emcmake cmake --preset web -DKELVANE_WEB_SDL2="$deps/sdl2" \

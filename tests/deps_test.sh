@@ -47,11 +47,16 @@ stand_in dpkg-query 'exit 0'
 rm -f "$bin/sudo"
 run "${first_lists[@]}"
 asked=$(sed -n 's/^    apt-get install --no-install-recommends //p' "$scratch/out")
-for package in cmake libgtest-dev libbenchmark-dev emscripten chromium python3-selenium; do
+for package in cmake libgtest-dev libbenchmark-dev emscripten esbuild chromium python3-selenium npm; do
     printf '%s\n' $asked | grep -qx "$package" || fail "the test command's first call does not ask for $package"
 done
 [ -z "$(printf '%s\n' $asked | sort | uniq -d)" ] || fail "a package is asked for twice: $asked"
-for script in test.sh web.sh; do
+# npm is wanted only where no npm is on PATH: a Node.js from elsewhere brings its own.
+stand_in npm 'exit 0'
+run npm
+grep -q 'npm' "$scratch/out" && fail "npm asked for although one is on PATH: $(cat "$scratch/out")"
+rm -f "$bin/npm"
+for script in test.sh web.sh npm-tools.sh; do
     while read -r -a later; do
         for list in "${later[@]:1}"; do
             printf '%s\n' "${first_lists[@]}" | grep -qx -- "$list" ||

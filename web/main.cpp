@@ -28,6 +28,8 @@
 #include "machine/cpu_stepper.h"
 #include "machine/isa4.h"
 #include "panels/logger.h"
+#include "text/message.h"
+#include "web/editor_source.h"
 #include "web/home_files.h"
 #include "web/twin.h"
 
@@ -43,6 +45,9 @@ struct WebShell {
     CpuStepper cpu_stepper{1000, 1000};  // period and most credit per frame, in ms
     bool command_is_ctrl = false;        // macOS: Cmd does what Ctrl does elsewhere
     bool drawn = false;                  // the first frame has been drawn
+    Isa4::Rom assembled{};               // the ROM the editor loaded last
+    bool editor_loaded = false;          // the editor has loaded one
+    int executed = -1;                   // the address of the word executed last, or -1
 };
 
 WebShell web;
@@ -66,7 +71,9 @@ void platform_new_frame() {
 void frame() {
     static const FrameBackends backends{ImGui_ImplOpenGL3_NewFrame, platform_new_frame,
                                         ImGui_ImplOpenGL3_RenderDrawData};
+    const Isa4 before = web.arch;
     run_frame(backends, web.window, web.shell, web.arch, web.log, web.cpu_stepper);
+    web.executed = last_executed(before, web.arch, web.executed);
     if (!web.drawn) {
         web.drawn = true;
         EM_ASM({ Module.firstFrameDrawn(); });
@@ -102,6 +109,59 @@ extern "C" EMSCRIPTEN_KEEPALIVE void kelvane_storage_refused(const char* path, c
     const std::string line = storage_refused_message(path, reason);
     web.log.add(line);
     std::fprintf(stderr, "%s\n", line.c_str());  // the browser's console
+}
+
+// --- What the editor calls ---
+
+// The assembler's view of the text being edited (see web/editor_source.h).
+extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvane_source_facts(const char* source) {
+    static std::string json;
+    json = source_facts_json(source);
+    return json.c_str();
+}
+
+// "Assemble and load": `name` is the source's file in the home folder.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvane_assemble_and_load(const char* name,
+                                                                      const char* source,
+                                                                      int write_image) {
+    static std::string json;
+    const LoadOutcome result = assemble_and_load(name, source, web.arch.rom, write_image != 0);
+    if (result.loaded) {
+        web.assembled = web.arch.rom;
+        web.editor_loaded = true;
+    }
+    web.log.add(result.log_line);
+    json = result.json;
+    return json.c_str();
+}
+
+// "Load RAM data": the RAM image beside the source `name`.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvane_load_ram_beside(const char* name) {
+    static std::string json;
+    const LoadOutcome result = load_ram_beside(name, web.arch.ram);
+    web.log.add(result.log_line);
+    json = result.json;
+    return json.c_str();
+}
+
+// "Trace": {"message", "html"}, the page `isa4 trace` writes or an empty text; the
+// message goes to the log too.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvane_trace_page(const char* name,
+                                                               const char* source) {
+    static std::string json;
+    const TracePage page = trace_page(name, source);
+    web.log.add(page.message);
+    json = "{\"message\":" + json_text(page.message) + ",\"html\":" + json_text(page.html) + "}";
+    return json.c_str();
+}
+
+// The machine as the editor's marks need it: pc in the low byte (pc + 1 is the next
+// word), bit 8 set while the ROM is still the one the editor loaded last, and from bit 9
+// up the address of the word executed last plus one (0 for none since a reset or a
+// change by hand).
+extern "C" EMSCRIPTEN_KEEPALIVE int kelvane_machine_marks() {
+    const bool same = web.editor_loaded && web.arch.rom == web.assembled;
+    return web.arch.pc | (same ? 0x100 : 0) | ((web.executed + 1) << 9);
 }
 
 int main(int, char**) {

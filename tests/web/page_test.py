@@ -35,6 +35,7 @@ SITE, ISA4, SOURCE = (pathlib.Path(p).resolve() for p in sys.argv[1:4])
 ARTEFACTS = pathlib.Path(sys.argv[4]).resolve() if len(sys.argv) > 4 else None
 HOME = "/home/kelvane"
 CANVAS = (1280, 720)
+EDITOR_PANE = 480 + 6  # the editor pane beside the canvas, and the split's handle
 
 # Points of the first-launch layout, in canvas pixels.
 ROM_FILENAME, LOAD_ROM = (800, 365), (792, 388)
@@ -122,11 +123,12 @@ class Browser:
         self.size_window()
 
     def size_window(self):
-        # The canvas gets 1280 x 720 when the page's inner size is that plus the bar.
+        # The canvas gets 1280 x 720 when the page's inner size is that plus the bar and
+        # the editor pane.
         self.driver.get("about:blank")
         self.driver.set_window_size(1280, 800)
         inner = self.driver.execute_script("return [innerWidth, innerHeight]")
-        self.driver.set_window_size(1280 + 1280 - inner[0], 800 + 756 - inner[1])
+        self.driver.set_window_size(1280 + EDITOR_PANE + 1280 - inner[0], 800 + 756 - inner[1])
 
     def open(self):
         self.driver.get(self.url)

@@ -1,0 +1,576 @@
+// The editor pane beside the workbench's canvas: a CodeMirror editor of the home folder's
+// sources, their diagnostics as one types, "Assemble and load", the source line of the
+// machine's next and last word, links that carry a program, and the page's offline files.
+//
+// It talks to the rest of the page through little: the `Module` that page.js sets up
+// (its file system and the functions web/main.cpp exports), the events page.js sends
+// ("kelvane:files-ready" once the home folder is in place, "kelvane:edit" from the Files
+// list's "Edit"), and the language service of ./isa4.js.
+import { EditorState, Compartment, StateEffect, StateField } from '@codemirror/state';
+import { EditorView, keymap, lineNumbers, highlightActiveLine, highlightActiveLineGutter,
+    hoverTooltip, Decoration, drawSelection } from '@codemirror/view';
+import { defaultKeymap, history, historyKeymap, indentWithTab } from '@codemirror/commands';
+import { linter, lintGutter } from '@codemirror/lint';
+import { autocompletion, completionKeymap } from '@codemirror/autocomplete';
+import { searchKeymap } from '@codemirror/search';
+import { isa4Language, assemblerService, completionOptions, hex } from './isa4.js';
+import { packProgram, unpackProgram } from './share.js';
+import { registerOffline, gettingStarted } from './offline.js';
+
+const HOME = '/home/kelvane';
+const EXAMPLES = 'examples/';
+const CHECK_DELAY = 150;          // ms of quiet before the text is checked
+const SAVE_DELAY = 400;           // ms of quiet before the text is saved
+const REMEMBERED_FILE = 'kelvane.editor.file';
+const REMEMBERED_WIDTH = 'kelvane.editor.width';
+const REMEMBERED_FOLDED = 'kelvane.editor.folded';
+
+let service = assemblerService;   // what answers for the language: see ./isa4.js
+let ready = false;                // the workbench's runtime and home folder are there
+
+const pane = document.getElementById('editor-pane');
+const ui = {};
+const doc = {
+    name: null,          // the file in the home folder, or null for a text not yet saved
+    suggested: null,     // the name a text not yet saved gets when it is saved
+    ram: null,           // RAM data that came with a link, saved beside the source
+    readOnly: false,     // an example
+    facts: { diagnostics: [], words: [], names: [] },  // of the text as it is now
+    checks: 0,           // texts checked so far (the tests and the benchmark read it)
+    saveTimer: 0,
+    dirty: false,        // changed since it was last saved
+    loaded: null,        // { text, lines: address -> line } of the text last loaded
+};
+
+// --- Small helpers ---
+
+function element(tag, attributes = {}, ...children) {
+    const e = document.createElement(tag);
+    for (const [key, value] of Object.entries(attributes)) {
+        if (key === 'text') e.textContent = value;
+        else e.setAttribute(key, value);
+    }
+    e.append(...children);
+    return e;
+}
+
+function say(text, kind = 'info') {
+    ui.status.textContent = text;
+    ui.status.dataset.kind = kind;
+}
+
+function fs() {
+    return Module.FS;
+}
+
+function exists(name) {
+    return fs().analyzePath(HOME + '/' + name).exists;
+}
+
+function readText(name) {
+    return new TextDecoder().decode(fs().readFile(HOME + '/' + name));
+}
+
+// A name the home folder takes for a source: plain, ending in ".s".
+function sourceName(text) {
+    if (text === null) return null;
+    text = text.trim();
+    if (text !== '' && !text.endsWith('.s')) text += '.s';
+    if (text.length < 3 || text.includes('/') || text.includes('\0') || text.startsWith('.'))
+        return null;
+    return text;
+}
+
+function unusedName(stem) {
+    for (let i = 1; ; ++i) {
+        const name = stem + (i === 1 ? '' : '-' + i) + '.s';
+        if (!exists(name)) return name;
+    }
+}
+
+// The workbench's functions, with the text passed through the heap: a source may be far
+// larger than the stack that ccall's strings use.
+function callWithText(fn, before, text, after = []) {
+    const size = Module.lengthBytesUTF8(text) + 1;
+    const buffer = Module._malloc(size);
+    try {
+        Module.stringToUTF8(text, buffer, size);
+        const types = [...before.map(() => 'string'), 'number', ...after.map(() => 'number')];
+        return JSON.parse(Module.ccall(fn, 'string', types, [...before, buffer, ...after]));
+    } finally {
+        Module._free(buffer);
+    }
+}
+
+assemblerService.facts = (text) => callWithText('kelvane_source_facts', [], text);
+
+// --- Diagnostics, hover and completion ---
+
+function lineRange(state, line, column) {
+    const n = Math.min(Math.max(line, 1), state.doc.lines);
+    const l = state.doc.line(n);
+    if (line === 0 || column === 0) return { from: l.from, to: Math.max(l.to, l.from) };
+    const from = Math.min(l.from + column - 1, l.to);
+    const rest = l.text.slice(from - l.from).match(/^[^\s,;]*/)[0];
+    return { from, to: from + Math.max(rest.length, from < l.to ? 1 : 0) };
+}
+
+function check(view) {
+    if (!ready) return [];
+    const start = performance.now();
+    const text = view.state.doc.toString();
+    const facts = service.facts(text);
+    doc.facts = facts;
+    showDiagnostics(view.state, facts.diagnostics);
+    const marks = facts.diagnostics.map((d) => {
+        const range = lineRange(view.state, d.line, d.column);
+        return { ...range, severity: d.warning ? 'warning' : 'error', message: d.message };
+    });
+    doc.checks += 1;
+    doc.lastCheck = { start, end: performance.now() };
+    return marks;
+}
+
+function showDiagnostics(state, diagnostics) {
+    const items = diagnostics.map((d) => {
+        const where = d.line > 0 ? 'line ' + d.line + (d.column > 0 ? ', column ' + d.column : '') : 'file';
+        const item = element('li', { 'data-line': String(d.line), 'class': d.warning ? 'warning' : 'error' });
+        const link = element('button', { type: 'button', text: where });
+        link.addEventListener('click', () => goTo(d.line, d.column));
+        item.append(link, element('span', { text: (d.warning ? 'warning: ' : 'error: ') + d.message }));
+        return item;
+    });
+    ui.problems.replaceChildren(...items);
+    ui.problemsTitle.textContent = diagnostics.length === 0 ? 'No problems' :
+        diagnostics.length + (diagnostics.length === 1 ? ' problem' : ' problems');
+    delete ui.problems.dataset.stale;
+}
+
+function goTo(line, column) {
+    const { from } = lineRange(view.state, line, column);
+    view.dispatch({ selection: { anchor: from }, scrollIntoView: true });
+    view.focus();
+}
+
+const wordHover = hoverTooltip((view, pos) => {
+    const line = view.state.doc.lineAt(pos).number;
+    const words = doc.facts.words.filter((w) => w[1] === line);
+    if (words.length === 0) return null;
+    return {
+        pos,
+        create() {
+            const dom = element('div', { 'class': 'kelvane-word-hover' });
+            for (const [address, , word] of words)
+                dom.append(element('div', { text: 'address ' + hex(address, 2) + ': word ' +
+                    word.toString(16).toUpperCase().padStart(5, '0') }));
+            return { dom };
+        },
+    };
+});
+
+function complete(context) {
+    const word = context.matchBefore(/\.?[A-Za-z_][A-Za-z0-9_.]*/);
+    if (!word || (word.from === word.to && !context.explicit)) return null;
+    return { from: word.from, options: completionOptions(doc.facts.names), validFor: /^\.?[\w.]*$/ };
+}
+
+// --- The machine's marks: the next word's line and the line just executed ---
+
+const setMarks = StateEffect.define();
+const markField = StateField.define({
+    create: () => Decoration.none,
+    update(marks, tr) {
+        for (const effect of tr.effects) if (effect.is(setMarks)) return effect.value;
+        return marks.map(tr.changes);
+    },
+    provide: (f) => EditorView.decorations.from(f),
+});
+const nextMark = Decoration.line({ attributes: { 'class': 'kelvane-next', title: 'next word' } });
+const doneMark = Decoration.line({ attributes: { 'class': 'kelvane-executed', title: 'executed last' } });
+let shownMarks = '';
+
+function followMachine() {
+    requestAnimationFrame(followMachine);
+    if (!doc.loaded) return;
+    const marks = Module.ccall('kelvane_machine_marks', 'number', [], []);
+    const same = (marks & 0x100) !== 0;
+    const pc = marks & 0xff;
+    const next = doc.loaded.lines[(pc + 1) & 0xff] || 0;
+    const executed = (marks >> 9) - 1;
+    const done = executed >= 0 ? doc.loaded.lines[executed] || 0 : 0;
+    const changed = same && doc.loaded.changed;
+    const key = same ? next + ':' + done + ':' + changed : '';
+    if (key === shownMarks) return;
+    const moved = same && shownMarks.split(':')[0] !== String(next);
+    shownMarks = key;
+    ui.marksNote.hidden = !changed;
+    const lines = view.state.doc.lines;
+    const ranges = [];
+    if (same && done > 0 && done <= lines && done !== next)
+        ranges.push(doneMark.range(view.state.doc.line(done).from));
+    if (same && next > 0 && next <= lines) ranges.push(nextMark.range(view.state.doc.line(next).from));
+    ranges.sort((a, b) => a.from - b.from);
+    const effects = [setMarks.of(Decoration.set(ranges))];
+    if (moved && next > 0 && next <= lines)
+        effects.push(EditorView.scrollIntoView(view.state.doc.line(next).from, { y: 'center' }));
+    view.dispatch({ effects });
+    pane.dataset.nextLine = same ? String(next) : '';
+    pane.dataset.executedLine = same ? String(done) : '';
+}
+
+// --- Files ---
+
+const readOnly = new Compartment();
+
+function setText(text, name, readOnlyFile) {
+    doc.name = name;
+    doc.readOnly = readOnlyFile;
+    doc.ram = null;
+    doc.suggested = null;
+    view.dispatch({
+        changes: { from: 0, to: view.state.doc.length, insert: text },
+        effects: readOnly.reconfigure(EditorState.readOnly.of(readOnlyFile)),
+        selection: { anchor: 0 },
+        scrollIntoView: true,
+    });
+    // The marks and the unsaved state belong to the text that was there.
+    doc.loaded = null;
+    doc.dirty = false;
+    view.dispatch({ effects: setMarks.of(Decoration.none) });
+    ui.marksNote.hidden = true;
+    shownMarks = '';
+    if (name !== null) localStorage.setItem(REMEMBERED_FILE, name);
+    showName();
+}
+
+function showName() {
+    ui.name.textContent = doc.name === null ? doc.suggested + ' (not saved)' :
+        doc.name + (doc.readOnly ? ' (read-only)' : '');
+    ui.rename.disabled = doc.name === null || doc.readOnly;
+}
+
+function openFile(name) {
+    flushSave();
+    if (!exists(name)) {
+        say('There is no ' + name + ' in the home folder.', 'error');
+        return;
+    }
+    setText(readText(name), name, name.startsWith(EXAMPLES));
+    say('');
+}
+
+function writeSource(name, text) {
+    fs().writeFile(HOME + '/' + name, text);
+}
+
+// Saves the text now, when there is something to save; false when it could not be.
+function flushSave() {
+    clearTimeout(doc.saveTimer);
+    doc.saveTimer = 0;
+    if (doc.readOnly || !view) return true;
+    if (doc.name === null) {
+        if (!doc.dirty) return true;
+        return saveUnsaved(doc.suggested);
+    }
+    if (!doc.dirty) return true;
+    try {
+        writeSource(doc.name, view.state.doc.toString());
+        doc.dirty = false;
+        return true;
+    } catch (e) {
+        say('Could not save ' + doc.name + ': ' + (e.message || e), 'error');
+        return false;
+    }
+}
+
+// The RAM data that came with a link, as STEM.ram beside the source STEM.s; a file of that
+// name already there is kept.
+function writeRamBeside(name, ram) {
+    if (!ram) return;
+    const image = name.slice(0, -2) + '.ram';
+    if (exists(image)) return;
+    const bytes = new Uint8Array(256);
+    bytes.set(ram.subarray(0, 256));
+    fs().writeFile(HOME + '/' + image, bytes);
+}
+
+// Gives a text not yet saved its name, and its RAM data the name beside it.
+function saveUnsaved(name) {
+    if (exists(name)) return false;
+    writeSource(name, view.state.doc.toString());
+    writeRamBeside(name, doc.ram);
+    doc.name = name;
+    doc.ram = null;
+    doc.dirty = false;
+    localStorage.setItem(REMEMBERED_FILE, name);
+    showName();
+    return true;
+}
+
+function changed() {
+    doc.dirty = true;
+    if (doc.loaded) doc.loaded.changed = true;
+    ui.problems.dataset.stale = 'true';
+    if (doc.readOnly) return;
+    clearTimeout(doc.saveTimer);
+    doc.saveTimer = setTimeout(flushSave, SAVE_DELAY);
+}
+
+function newFile() {
+    const name = sourceName(window.prompt('Name of the new source file:', unusedName('program')));
+    if (name === null) return;
+    if (exists(name)) {
+        say(name + ' is already in the home folder.', 'error');
+        return;
+    }
+    flushSave();
+    writeSource(name, '');
+    setText('', name, false);
+    view.focus();
+}
+
+function renameFile() {
+    if (doc.name === null || doc.readOnly) return;
+    const name = sourceName(window.prompt('New name of ' + doc.name + ':', doc.name));
+    if (name === null || name === doc.name) return;
+    if (exists(name)) {
+        say(name + ' is already in the home folder.', 'error');
+        return;
+    }
+    flushSave();
+    fs().rename(HOME + '/' + doc.name, HOME + '/' + name);
+    doc.name = name;
+    localStorage.setItem(REMEMBERED_FILE, name);
+    showName();
+}
+
+function saveAs() {
+    const proposed = doc.name === null ? doc.suggested : doc.name.slice(doc.name.lastIndexOf('/') + 1);
+    const name = sourceName(window.prompt('Save as:', exists(proposed) ? unusedName(proposed.slice(0, -2)) : proposed));
+    if (name === null) return;
+    if (exists(name) && !window.confirm('Replace ' + name + ' in the home folder?')) return;
+    flushSave();
+    // A copy of an example takes the example's RAM data along.
+    let ram = doc.ram;
+    if (ram === null && doc.readOnly) {
+        const image = doc.name.slice(0, -2) + '.ram';
+        if (exists(image)) ram = fs().readFile(HOME + '/' + image);
+    }
+    writeSource(name, view.state.doc.toString());
+    writeRamBeside(name, ram);
+    doc.name = name;
+    doc.readOnly = false;
+    doc.dirty = false;
+    doc.ram = null;
+    view.dispatch({ effects: readOnly.reconfigure(EditorState.readOnly.of(false)) });
+    localStorage.setItem(REMEMBERED_FILE, name);
+    showName();
+}
+
+// --- Assemble and load, Load RAM data ---
+
+function assembleAndLoad() {
+    if (doc.name === null && !saveUnsaved(doc.suggested)) return;
+    if (!flushSave()) return;
+    const text = view.state.doc.toString();
+    const result = callWithText('kelvane_assemble_and_load', [doc.name], text, [doc.readOnly ? 0 : 1]);
+    doc.facts = result;
+    showDiagnostics(view.state, result.diagnostics);
+    if (result.loaded) {
+        const lines = new Array(256).fill(0);
+        for (const [address, line] of result.words) lines[address] = line;
+        doc.loaded = { lines, changed: false };
+        shownMarks = 'new';
+        say(result.message);
+    } else {
+        say(result.message, 'error');
+        const first = result.diagnostics.find((d) => !d.warning);
+        if (first) goTo(first.line, first.column);
+    }
+}
+
+function loadRamData() {
+    if (doc.name === null) {
+        say('Save the program first: its RAM data is the .ram file beside it.', 'error');
+        return;
+    }
+    const result = Module.ccall('kelvane_load_ram_beside', 'string', ['string'], [doc.name]);
+    const answer = JSON.parse(result);
+    say(answer.message, answer.loaded ? 'info' : 'error');
+}
+
+// --- Trace: the time-travel page of the run, in a new tab ---
+
+function trace() {
+    if (doc.name === null && !saveUnsaved(doc.suggested)) return;
+    if (!flushSave()) return;
+    const result = callWithText('kelvane_trace_page', [doc.name], view.state.doc.toString());
+    if (!result.html) {
+        say(result.message, 'error');
+        return;
+    }
+    const address = URL.createObjectURL(new Blob([result.html], { type: 'text/html' }));
+    const tab = window.open(address, '_blank');
+    setTimeout(() => URL.revokeObjectURL(address), 60000);
+    say(tab ? result.message : result.message + ': the browser kept the new tab from opening.');
+}
+
+// --- Share ---
+
+async function share() {
+    let ram = null;
+    if (doc.name !== null) {
+        const image = doc.name.slice(0, -2) + '.ram';
+        if (exists(image)) ram = fs().readFile(HOME + '/' + image);
+    } else if (doc.ram) {
+        ram = doc.ram;
+    }
+    const fragment = await packProgram(view.state.doc.toString(), ram);
+    const link = location.href.replace(/#.*$/, '') + '#' + fragment;
+    ui.link.value = link;
+    ui.link.hidden = false;
+    ui.link.select();
+    try {
+        await navigator.clipboard.writeText(link);
+        say('The link is copied: it holds the program' + (ram ? ' and its RAM data.' : '.'));
+    } catch (e) {
+        say('Copy the link from the field below the buttons.');
+    }
+}
+
+async function openLink() {
+    if (!location.hash) return false;
+    const program = await unpackProgram(location.hash);
+    if (program === null) return false;
+    if (program.error) {
+        say(program.error, 'error');
+        return false;
+    }
+    flushSave();
+    setText(program.source, null, false);
+    doc.suggested = unusedName('shared');
+    doc.ram = program.ram;
+    doc.dirty = false;
+    showName();
+    window.history.replaceState(null, '', location.href.replace(/#.*$/, ''));
+    say('A program from a link: it is saved as ' + doc.suggested + ' once you change or assemble it.');
+    return true;
+}
+
+// --- The pane ---
+
+function buildPane() {
+    const bar = element('div', { 'class': 'editor-bar' });
+    ui.name = element('span', { 'class': 'editor-name', 'aria-live': 'polite' });
+    const make = (label, action, title) => {
+        const b = element('button', { type: 'button', text: label });
+        if (title) b.title = title;
+        b.addEventListener('click', action);
+        bar.append(b);
+        return b;
+    };
+    ui.assemble = make('Assemble and load', assembleAndLoad, 'Ctrl+Enter (Cmd+Enter on macOS)');
+    make('Load RAM data', loadRamData, 'Loads the .ram file beside the source into RAM');
+    make('Trace', trace, 'A page that steps back and forth through the run, in a new tab');
+    make('New file', newFile);
+    ui.rename = make('Rename', renameFile);
+    make('Save as', saveAs);
+    make('Share', share, 'A link that holds this program');
+    ui.link = element('input', { type: 'text', readonly: '', 'class': 'editor-link', 'aria-label': 'Link to this program' });
+    ui.link.hidden = true;
+    ui.status = element('p', { 'class': 'editor-status', role: 'status' });
+    ui.marksNote = element('p', { 'class': 'editor-marks-note',
+        text: 'The marks are for the text as it was loaded: assemble and load it again to follow the new text.' });
+    ui.marksNote.hidden = true;
+    ui.host = element('div', { 'class': 'editor-host' });
+    ui.problemsTitle = element('h2', { text: 'No problems' });
+    ui.problems = element('ul', { 'class': 'editor-problems', 'aria-label': 'Problems' });
+    const problems = element('section', { 'class': 'editor-problems-box' }, ui.problemsTitle, ui.problems);
+    pane.append(gettingStarted(), ui.name, bar, ui.link, ui.status, ui.marksNote, ui.host, problems);
+}
+
+let view;
+
+function buildEditor() {
+    const run = () => {
+        assembleAndLoad();
+        return true;
+    };
+    view = new EditorView({
+        parent: ui.host,
+        state: EditorState.create({
+            doc: '',
+            extensions: [
+                lineNumbers(), highlightActiveLineGutter(), highlightActiveLine(), drawSelection(),
+                history(), isa4Language(), readOnly.of(EditorState.readOnly.of(false)),
+                keymap.of([{ key: 'Mod-Enter', run, preventDefault: true }, ...completionKeymap,
+                    ...searchKeymap, ...historyKeymap, ...defaultKeymap, indentWithTab]),
+                linter(check, { delay: CHECK_DELAY }), lintGutter(), wordHover,
+                autocompletion({ override: [complete] }), markField,
+                EditorView.updateListener.of((update) => { if (update.docChanged) changed(); }),
+                EditorView.theme({}, { dark: true }),
+            ],
+        }),
+    });
+    window.kelvaneEditor = {
+        view,
+        get checks() { return doc.checks; },
+        get lastCheck() { return doc.lastCheck; },
+        get name() { return doc.name; },
+        useService(other) { service = other; },
+    };
+}
+
+// The movable split, the fold, and the canvas told when its size changes.
+function buildSplit() {
+    const splitter = document.getElementById('splitter');
+    const fold = document.getElementById('editor-fold');
+    const resized = () => window.dispatchEvent(new Event('resize'));
+    const width = Number(localStorage.getItem(REMEMBERED_WIDTH));
+    if (width > 0) document.documentElement.style.setProperty('--editor-width', width + 'px');
+    const setFolded = (folded) => {
+        document.body.dataset.editor = folded ? 'folded' : 'open';
+        fold.textContent = folded ? 'Show editor' : 'Hide editor';
+        fold.setAttribute('aria-expanded', String(!folded));
+        localStorage.setItem(REMEMBERED_FOLDED, folded ? '1' : '');
+        resized();
+    };
+    setFolded(localStorage.getItem(REMEMBERED_FOLDED) === '1');
+    fold.addEventListener('click', () => setFolded(document.body.dataset.editor !== 'folded'));
+    splitter.addEventListener('pointerdown', (event) => {
+        splitter.setPointerCapture(event.pointerId);
+        const move = (e) => {
+            const w = Math.round(Math.min(Math.max(window.innerWidth - e.clientX, 240), window.innerWidth - 240));
+            document.documentElement.style.setProperty('--editor-width', w + 'px');
+            localStorage.setItem(REMEMBERED_WIDTH, String(w));
+            resized();
+        };
+        const up = () => {
+            splitter.removeEventListener('pointermove', move);
+            splitter.removeEventListener('pointerup', up);
+        };
+        splitter.addEventListener('pointermove', move);
+        splitter.addEventListener('pointerup', up);
+    });
+}
+
+async function start() {
+    ready = true;
+    const remembered = localStorage.getItem(REMEMBERED_FILE);
+    const fromLink = await openLink();
+    if (!fromLink) {
+        if (remembered && exists(remembered)) openFile(remembered);
+        else openFile(EXAMPLES + 'multiply.s');
+    }
+    requestAnimationFrame(followMachine);
+}
+
+buildPane();
+buildEditor();
+buildSplit();
+registerOffline();
+document.addEventListener('kelvane:edit', (event) => openFile(event.detail));
+document.addEventListener('kelvane:files-ready', start, { once: true });
+// A link pasted into the address bar of the open page changes only the fragment.
+window.addEventListener('hashchange', () => { if (ready) openLink(); });
+window.addEventListener('pagehide', () => flushSave());
