@@ -28,3 +28,4 @@ cmake --build build-sanitize -j"$jobs"
 scripts/web.sh
 /usr/bin/python3 tests/web/page_test.py build-web build-isa4/isa4 . build/artefacts
 /usr/bin/python3 tests/web/access_test.py build-web build-isa4/isa4 .
+/usr/bin/python3 tests/web/check_test.py build-web build-isa4/isa4 .
