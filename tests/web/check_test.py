@@ -8,7 +8,7 @@ machine, SOURCE_DIR the repository. Each program is picked with the form's selec
 checked with its button; the page it opens must be the one `isa4 test --feedback` writes
 for the same files, byte for byte, show the same verdicts as `isa4 test --csv` with no
 error in the console (its Content-Security-Policy holds under a blob: URL), and the form
-must pass axe-core.
+must pass axe-core and work from the keyboard alone.
 """
 import csv
 import json
@@ -23,7 +23,9 @@ import unittest
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import page_test  # noqa: E402  (the same arguments: SITE ISA4 SOURCE_DIR)
 from page_test import HOME, Browser, serve  # noqa: E402
+from selenium.webdriver.common.action_chains import ActionChains  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
 from selenium.webdriver.support.ui import Select  # noqa: E402
 
 SITE, ISA4, SOURCE = page_test.SITE, page_test.ISA4, page_test.SOURCE
@@ -147,6 +149,20 @@ class CheckTest(unittest.TestCase):
         self.assertIn("broken.suite:2", shown)
         self.assertIn("nothing was run", shown)
         driver.find_element(By.ID, "dismiss").click()
+
+    def test_the_keyboard_alone_checks_a_program(self):
+        driver = self.page.driver
+        if driver.find_element(By.ID, "check").get_attribute("open"):
+            driver.find_element(By.CSS_SELECTOR, "#check summary").click()
+        self.page.js("document.querySelector('#check summary').focus()")
+        before = set(driver.window_handles)
+        (ActionChains(driver).send_keys(Keys.ENTER).pause(0.2)
+         .send_keys(Keys.TAB).send_keys("mult").pause(0.2)
+         .send_keys(Keys.TAB).send_keys("dan").pause(0.2)
+         .send_keys(Keys.TAB).send_keys(Keys.ENTER).pause(1).perform())
+        self.assertEqual(len(set(driver.window_handles) - before), 1, "no new tab")
+        self.assertIn("dan-never-halts.s passes 0 of",
+                      driver.find_element(By.ID, "check-result").text)
 
     def test_the_form_passes_axe_and_names_its_controls(self):
         driver = self.open_form()
