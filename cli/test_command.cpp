@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "cli/cli_io.h"
-#include "cli/feedback.h"
+#include "grading/feedback_page.h"
 #include "grading/grader.h"
 #include "grading/reports.h"
 #include "grading/suite.h"

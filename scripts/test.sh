@@ -30,3 +30,4 @@ scripts/web.sh
 /usr/bin/python3 tests/web/access_test.py build-web build-isa4/isa4 .
 /usr/bin/python3 tests/web/editor_test.py build-web build-isa4/isa4 .
 node --test tests/web/share_test.mjs
+/usr/bin/python3 tests/web/check_test.py build-web build-isa4/isa4 .

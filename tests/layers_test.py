@@ -16,7 +16,7 @@ MAY_INCLUDE = {
     "formats": {"text", "machine"},
     "headless": {"toolchain", "text", "machine"},
     "trace": {"headless", "toolchain", "text", "machine"},
-    "grading": {"headless", "formats", "toolchain", "text", "machine"},
+    "grading": {"trace", "headless", "formats", "toolchain", "text", "machine"},
     "cli": {"grading", "trace", "headless", "formats", "lsp", "language", "toolchain", "text",
             "machine"},
 }

@@ -29,6 +29,7 @@
 #include "machine/isa4.h"
 #include "panels/logger.h"
 #include "text/message.h"
+#include "web/check.h"
 #include "web/editor_source.h"
 #include "web/home_files.h"
 #include "web/twin.h"
@@ -105,6 +106,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvane_delete_file(const char* name
 }
 
 // The page's report of a save that its storage refused: logged as a failed save.
+// "Check": `program` graded against `suite`, both named from the home folder (or any
+// folder of the page's file system). "page\n" and the feedback page, or "error\n" and
+// the lines that say why there is none; valid until the next call.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvane_check(const char* suite, const char* program) {
+    static std::string text;
+    const CheckOutcome out = check_program(suite, program);
+    text = (out.page ? "page\n" : "error\n") + out.text;
+    return text.c_str();
+}
+
 extern "C" EMSCRIPTEN_KEEPALIVE void kelvane_storage_refused(const char* path, const char* reason) {
     const std::string line = storage_refused_message(path, reason);
     web.log.add(line);

@@ -268,6 +268,7 @@ function listFiles() {
         for (const name of names(examples))
             items.push(fileEntry(EXAMPLES + '/' + name, examples + '/' + name, false));
     page.fileList.replaceChildren(...items);
+    if (typeof refreshChecks === 'function') refreshChecks();  // check.js
 }
 
 function download(name, path) {

@@ -1,10 +1,8 @@
-#include "cli/feedback.h"
+#include "grading/feedback_page.h"
 
 #include <algorithm>
-#include <iostream>
 #include <set>
 
-#include "cli/cli_io.h"
 #include "machine/image_file.h"
 #include "text/message.h"
 #include "text/source_text.h"

@@ -1,5 +1,7 @@
-// `isa4 test --feedback DIR`: a web page per graded program for its author, and
-// index.html for the teacher, all made by the trace pages' writer (trace/page.h).
+// The feedback pages of a graded batch: a web page per graded program for its author
+// (`isa4 test --feedback DIR` writes them, and the page in the browser shows one when a
+// student checks a program), and index.html for the teacher, all made by the trace
+// pages' writer (trace/page.h).
 //
 // A student's page gives each case's verdict and points and, for a visible case that
 // failed, its mismatches and a view of its run that opens at the end with the values
