@@ -50,12 +50,29 @@ function fillChoices(select, names, none) {
     select.replaceChildren(...options);
 }
 
+// The program choice that stands for the editor's text as it is now, saved or not.
+const EDITOR_TEXT = ':editor';
+
 function refreshChecks() {
     if (!Module.FS) return;
     fillChoices(check.suite, homeFiles(['.suite']), 'No .suite file: open one with “Open files…”');
     fillChoices(check.program, homeFiles(['.s', '.rom']), 'No .s or .rom file');
+    const editor = window.kelvaneEditor;
+    if (editor) {
+        const chosen = check.program.dataset.chosen === EDITOR_TEXT;
+        const option = new Option('The editor’s text' + (editor.name ? ' (' + editor.name + ')' : ''),
+            EDITOR_TEXT, false, chosen);
+        if (check.program.options.length === 1 && check.program.options[0].value === '')
+            check.program.replaceChildren(option);
+        else check.program.prepend(option);
+        if (chosen || !check.program.value) check.program.value = EDITOR_TEXT;
+    }
     check.run.disabled = check.suite.value === '' || check.program.value === '';
 }
+
+check.program.addEventListener('change', () => {
+    check.program.dataset.chosen = check.program.value;
+});
 
 // What the page's data says of the program: "passes 2 of 3 cases, 20 of 30 points".
 function verdictLine(html) {
@@ -110,5 +127,14 @@ check.panel.addEventListener('toggle', refreshChecks);
 check.form.addEventListener('submit', (event) => {
     event.preventDefault();
     if (!Module.FS || check.suite.value === '' || check.program.value === '') return;
+    const editor = window.kelvaneEditor;
+    if (check.program.value === EDITOR_TEXT && editor) {
+        showCheck(checkProgram({
+            suiteName: check.suite.value,
+            programName: editor.name || 'program.s',
+            programText: editor.view.state.doc.toString(),
+        }));
+        return;
+    }
     showCheck(checkProgram({ suiteName: check.suite.value, programName: check.program.value }));
 });

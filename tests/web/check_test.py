@@ -133,6 +133,33 @@ class CheckTest(unittest.TestCase):
         self.assertEqual({c["verdict"] for c in data["cases"]}, {"pass"})
         self.assertNotIn("mine.s", self.page.js("return Module.FS.readdir(arguments[0])", HOME))
 
+    def test_the_form_checks_the_editors_text_as_it_stands(self):
+        # Typed in the editor and never saved: the form's first choice grades it as it is.
+        text = (SUBMISSIONS / "ada-correct.s").read_text()
+        self.page.js("const v = kelvaneEditor.view;"
+                     "v.dispatch({changes: {from: 0, to: v.state.doc.length, insert: arguments[0]}})",
+                     text)
+        driver = self.open_form()
+        driver.find_element(By.CSS_SELECTOR, "#check summary").click()  # closed, then
+        self.open_form()                                                 # open: refreshed
+        Select(driver.find_element(By.ID, "check-suite")).select_by_value("mult.suite")
+        Select(driver.find_element(By.ID, "check-program")).select_by_value(":editor")
+        main = driver.current_window_handle
+        before = set(driver.window_handles)
+        driver.find_element(By.ID, "check-run").click()
+        end = time.time() + 20
+        while set(driver.window_handles) == before and time.time() < end:
+            time.sleep(0.1)
+        for tab in set(driver.window_handles) - before:
+            driver.switch_to.window(tab)
+            driver.close()
+        driver.switch_to.window(main)
+        made = driver.execute_async_script(
+            "const done = arguments[arguments.length - 1];"
+            "fetch(check.url).then((r) => r.text()).then(done);")
+        data = json.loads(re.search(r'id="data">(.*?)</script>', made, re.S)[1])
+        self.assertEqual({c["verdict"] for c in data["cases"]}, {"pass"})
+
     def test_a_suite_with_mistakes_is_reported_and_opens_nothing(self):
         self.page.js("Module.FS.writeFile(arguments[0], 'case one\\n    bogus 3\\n')",
                      HOME + "/broken.suite")
