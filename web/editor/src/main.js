@@ -13,8 +13,8 @@ import { defaultKeymap, history, historyKeymap, indentWithTab } from '@codemirro
 import { linter, lintGutter } from '@codemirror/lint';
 import { autocompletion, completionKeymap } from '@codemirror/autocomplete';
 import { searchKeymap } from '@codemirror/search';
-import { isa4Language, layerService, learnVocabulary, completionOptions, unitsOf, bytesOf,
-    markdownNodes } from './isa4.js';
+import { isa4Language, layerService, learnVocabulary, completionOptions, markdownNodes } from './isa4.js';
+import { unitsOf, bytesOf } from './columns.js';
 import { packProgram, unpackProgram } from './share.js';
 import { registerOffline, gettingStarted } from './offline.js';
 
