@@ -1,5 +1,5 @@
-// The editor's questions to the assembler: the facts of a text as JSON, and "Assemble and
-// load" / "Load RAM data" on a scratch home folder.
+// The editor's questions to the language layer: the facts of a text as JSON, its hover, and
+// "Assemble and load" / "Load RAM data" on a scratch home folder.
 #include "web/editor_source.h"
 
 #include <gtest/gtest.h>
@@ -18,28 +18,105 @@ void write_text(const std::string& path, const std::string& text) {
     write_file(path, Bytes(text.begin(), text.end()));
 }
 
-TEST(SourceFacts, GivesDiagnosticsWordsAndNames) {
+// The member `key` of a facts object, as written: from its '[' to the matching ']'.
+std::string member(const std::string& json, const std::string& key) {
+    const std::size_t from = json.find("\"" + key + "\":[");
+    if (from == std::string::npos) return "(no " + key + ")";
+    const std::size_t open = from + key.size() + 3;
+    int depth = 0;
+    bool quoted = false;
+    for (std::size_t i = open; i < json.size(); ++i) {
+        const char c = json[i];
+        if (quoted) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                quoted = false;
+            continue;
+        }
+        if (c == '"') quoted = true;
+        if (c == '[') ++depth;
+        if (c == ']' && --depth == 0) return json.substr(open, i + 1 - open);
+    }
+    return "(unclosed " + key + ")";
+}
+
+TEST(SourceFacts, MarksWithTheLanguageLayersRangesAndSeverities) {
     struct Case {
         const char* source;
+        const char* diagnostics;
+    };
+    const Case cases[] = {
+        {"", "[]"},
+        {"done: JZ @done\n", "[]"},
+        // An error, with the range of its token.
+        {"  ADDI r1, r0, 300\ndone: JZ @done\n",
+         R"([{"line":1,"column":16,"end":19,"severity":"error","message":)"},
+        // A lint as a warning, and the note that a program never halts as information.
+        {"unused: ADDI r1, r0, 1\n",
+         R"([{"line":1,"column":1,"end":7,"severity":"warning","message":"label 'unused' is never used: no JZ or operand names it"},)"
+         R"({"line":1,"column":9,"end":23,"severity":"information","message":"no halting JZ: )"},
+        // A JZ whose target is followed by .word data.
+        {"  JZ table\ndone: JZ @done\ntable: .word 7\n",
+         R"([{"line":1,"column":3,"end":5,"severity":"warning","message":"JZ to data: when taken, 02 runs next, which holds .word data from line 3, not an instruction"}])"},
+    };
+    for (const Case& c : cases) {
+        const std::string marks = member(source_facts_json(c.source), "diagnostics");
+        EXPECT_EQ(marks.rfind(c.diagnostics, 0), 0u) << c.source << "\n" << marks;
+    }
+}
+
+TEST(SourceFacts, GivesTheWordsAndCompletesTheNames) {
+    struct Case {
+        const char* source;
+        const char* words;
+    };
+    const Case cases[] = {
+        {"", "[]"},
+        // A word per statement: [address, line, word].
+        {"  .equ n, 3\nloop: ADDI r1, r0, n\n  JZ loop\n", "[[0,2,69635],[1,3,131327]]"},
+        // .org places the next word; every word of .word has its line.
+        {".org 0x10\n.word 1, 2\n", "[[16,2,1],[17,2,2]]"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(member(source_facts_json(c.source), "words"), c.words) << c.source;
+
+    const std::string offered =
+        member(source_facts_json("  .equ n, 3\nloop: ADDI r1, r0, n\n  JZ loop\n"), "completions");
+    for (const char* item : {
+             R"({"label":"ADDI","insert":"ADDI ","kind":"mnemonic",)",
+             R"({"label":"rf","insert":"rf","kind":"register",)",
+             R"({"label":".equ","insert":".equ ","kind":"directive",)",
+             R"x({"label":"n","insert":"n","kind":"constant","detail":".equ 0x3 (3)"})x",
+             R"({"label":"loop","insert":"loop","kind":"label","detail":"label at 0x00"})",
+         })
+        EXPECT_NE(offered.find(item), std::string::npos) << item;
+}
+
+TEST(SourceFacts, HoversAsTheLanguageLayerSays) {
+    const char* source = "  .equ n, 3\nloop: ADDI r1, r0, n\n  JZ loop\n  .word 0x20000\n";
+    struct Case {
+        int line, column;
         const char* json;
     };
     const Case cases[] = {
-        {"", R"({"diagnostics":[],"words":[],"names":[]})"},
-        // A word per statement: [address, line, word]; labels and constants by name.
-        {"  .equ n, 3\nloop: ADDI r1, r0, n\n  JZ loop\n",
-         R"({"diagnostics":[],"words":[[0,2,69635],[1,3,131327]],)"
-         R"("names":[{"name":"loop","label":true,"value":0},{"name":"n","label":false,"value":3}]})"},
-        // .org places the next word; every word of .word has its line.
-        {".org 0x10\n.word 1, 2\n", R"({"diagnostics":[],"words":[[16,2,1],[17,2,2]],"names":[]})"},
+        {2, 7, R"({"text":"`00: 11003` r1 = r0 + 0x03, sets z"})"},
+        {3, 6, R"({"text":"label `loop`: address 0x00, used in 1 place"})"},
+        {4, 9, R"({"text":"0x20000 = 131072 = 0b000000100000000000000000"})"},
+        {1, 1, R"({"text":""})"},
+        {9, 1, R"({"text":""})"},  // past the end
     };
-    for (const Case& c : cases) EXPECT_EQ(source_facts_json(c.source), c.json) << c.source;
+    for (const Case& c : cases)
+        EXPECT_EQ(source_hover_json(source, c.line, c.column), c.json) << c.line << ":" << c.column;
 }
 
 TEST(SourceFacts, EscapesTheMessagesForJson) {
     // A token with a quote, a backslash and a control byte in it.
     const std::string json = source_facts_json("  \"\\\x01\n");
-    EXPECT_EQ(json.rfind(R"({"diagnostics":[{"line":1,"column":3,"warning":false,"message":")", 0),
-              0u)
+    EXPECT_EQ(
+        json.rfind(R"({"diagnostics":[{"line":1,"column":3,"end":6,"severity":"error","message":")",
+                   0),
+        0u)
         << json;
     EXPECT_EQ(json.find('\x01'), std::string::npos) << json;
     EXPECT_NE(json.find(R"('\"\\\\x01')"), std::string::npos) << json;

@@ -157,10 +157,16 @@
     function setField(input, value) {
         if (document.activeElement !== input && input.value !== value) input.value = value;
     }
-    function show(v) {
+    // The source line of the next word, when the ROM was assembled in the page's editor.
+    function nextSource() {
+        const editor = window.kelvaneEditor;
+        return editor && editor.nextSource ? editor.nextSource() : null;
+    }
+    function show(v, source) {
         pcText.textContent = 'pc ' + hex2(v.pc) + ', z ' + v.z + (v.halted ? ', halted' : '');
         for (let i = 1; i < 16; i++) registerItems[i].textContent = 'R' + i.toString(16).toUpperCase() + ' ' + hex2(v.r[i]);
-        nextText.textContent = 'Next word: address ' + hex2(v.next.address) + ', word ' + hexWord(v.next.word) + ', ' + v.next.text;
+        nextText.textContent = 'Next word: address ' + hex2(v.next.address) + ', word ' + hexWord(v.next.word) + ', ' + v.next.text +
+            (source ? '. Source line ' + source.line + ': ' + source.text.trim() : '');
         v.ram.forEach((value, a) => {
             const t = hex2(value);
             if (ramCells[a].textContent !== t) ramCells[a].textContent = t;
@@ -181,12 +187,14 @@
     // at most once a second.
     function refresh() {
         const now = call('kelvane_twin_view', 'string');
-        if (now === text) return;
+        const source = nextSource();
+        const key = source ? now + '\n' + source.line + ':' + source.text : now;
+        if (key === text) return;
         const v = JSON.parse(now);
         const before = shown;
-        text = now;
+        text = key;
         shown = v;
-        show(v);
+        show(v, source);
         if (!before) return;
         if (v.running && v.halted && !haltSaid) {
             haltSaid = true;

@@ -4,6 +4,7 @@
 
 #include "headless/runner.h"
 #include "headless/state_file.h"
+#include "language/analysis.h"
 #include "machine/image_file.h"
 #include "text/message.h"
 #include "toolchain/assembler.h"
@@ -16,17 +17,38 @@ std::string bool_text(bool value) {
     return value ? "true" : "false";
 }
 
+const char* severity_name(Severity severity) {
+    switch (severity) {
+        case Severity::error: return "error";
+        case Severity::warning: return "warning";
+        case Severity::information: return "information";
+    }
+    return "error";
+}
+
+const char* completion_kind(Completion::Kind kind) {
+    switch (kind) {
+        case Completion::mnemonic: return "mnemonic";
+        case Completion::register_name: return "register";
+        case Completion::directive: return "directive";
+        case Completion::label_name: return "label";
+        case Completion::constant: return "constant";
+    }
+    return "mnemonic";
+}
+
 // The members of the facts object, without its braces, so that other answers can carry them.
-std::string facts_members(const Assembly& assembly) {
+std::string facts_members(const Analysis& analysis) {
     std::string json = "\"diagnostics\":[";
     const char* comma = "";
-    for (const Diagnostic& d : assembly.diagnostics) {
+    for (const Mark& m : analysis.marks) {
         json += comma;
-        json += "{\"line\":" + std::to_string(d.line) + ",\"column\":" + std::to_string(d.column) +
-                ",\"warning\":" + bool_text(d.warning) + ",\"message\":" + json_text(d.message) +
-                "}";
+        json += "{\"line\":" + std::to_string(m.line) + ",\"column\":" + std::to_string(m.column) +
+                ",\"end\":" + std::to_string(m.end) + ",\"severity\":\"" +
+                severity_name(m.severity) + "\",\"message\":" + json_text(m.message) + "}";
         comma = ",";
     }
+    const Assembly& assembly = analysis.assembly;
     json += "],\"words\":[";
     comma = "";
     for (int address = 0; address < 256; ++address) {
@@ -36,12 +58,13 @@ std::string facts_members(const Assembly& assembly) {
                 "," + std::to_string(assembly.rom[address]) + "]";
         comma = ",";
     }
-    json += "],\"names\":[";
+    json += "],\"completions\":[";
     comma = "";
-    for (const NamedValue& named : assembly.symbols.names) {
+    for (const Completion& c : completions(analysis)) {
         json += comma;
-        json += "{\"name\":" + json_text(named.name) + ",\"label\":" + bool_text(named.is_label) +
-                ",\"value\":" + std::to_string(named.value) + "}";
+        json += "{\"label\":" + json_text(c.label) + ",\"insert\":" + json_text(c.insert) +
+                ",\"kind\":\"" + completion_kind(c.kind) + "\",\"detail\":" + json_text(c.detail) +
+                "}";
         comma = ",";
     }
     return json + "]";
@@ -121,22 +144,23 @@ bool read_ram_beside(std::string_view name, Isa4::Ram& ram, std::string& used,
 }  // namespace
 
 std::string source_facts_json(std::string_view source) {
-    return "{" + facts_members(assemble(source)) + "}";
+    return "{" + facts_members(analyze(source)) + "}";
+}
+
+std::string source_hover_json(std::string_view source, int line, int column) {
+    return "{\"text\":" + json_text(hover_text(analyze(source), line, column)) + "}";
 }
 
 LoadOutcome assemble_and_load(std::string_view name, std::string_view source, Isa4::Rom& rom,
                               bool write_image) {
-    const Assembly assembly = assemble(source);
-    const std::string members = facts_members(assembly);
+    const Analysis analysis = analyze(source);
+    const Assembly& assembly = analysis.assembly;
+    const std::string members = facts_members(analysis);
     const std::string shown = escape_for_message(name);
     const std::string image = stem_of(name) + ".rom";
     const std::string shown_image = escape_for_message(image);
-    int errors = 0;
-    for (const Diagnostic& d : assembly.diagnostics) errors += d.warning ? 0 : 1;
-    if (errors > 0)
-        return outcome(false,
-                       shown + ": " + std::to_string(errors) +
-                           (errors == 1 ? " error" : " errors") + "; nothing written or loaded",
+    if (const int errors = error_count(assembly); errors > 0)
+        return outcome(false, shown + ": " + errors_text(errors) + "; nothing written or loaded",
                        image, members);
     if (write_image) {
         const FileResult saved = save_rom_image(image.c_str(), assembly.rom);

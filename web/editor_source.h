@@ -1,13 +1,15 @@
-// What the page's editor asks of the assembler: the diagnostics, words and names of the
-// text being edited, and "Assemble and load" / "Load RAM data" on the home folder, in the
-// working directory as the panels' file names are. Every answer is one JSON object, its
-// strings made by `json_text`, so that the page reads it with JSON.parse and shows every
-// string as text.
+// What the page's editor asks of the language layer and the assembler: the marks, hover
+// and completions of the text being edited, as `isa4 lsp` gives them for the same text,
+// and "Assemble and load" / "Load RAM data" on the home folder, in the working directory
+// as the panels' file names are. Every answer is one JSON object, its strings made by
+// `json_text`, so that the page reads it with JSON.parse and shows every string as text.
 //
 // Usage:
 //   std::string facts = source_facts_json(text);
-//   // {"diagnostics":[{"line":2,"column":9,"warning":false,"message":"..."}],
-//   //  "words":[[0,1,3145731],...], "names":[{"name":"loop","label":true,"value":4}]}
+//   // {"diagnostics":[{"line":2,"column":9,"end":13,"severity":"error","message":"..."}],
+//   //  "words":[[0,1,3145731],...],
+//   //  "completions":[{"label":"ADD","insert":"ADD ","kind":"mnemonic","detail":"..."}]}
+//   std::string hover = source_hover_json(text, 2, 9);  // {"text":"`01: 1120A` r1 = ..."}
 #pragma once
 
 #include <string>
@@ -15,10 +17,15 @@
 
 #include "machine/isa4.h"
 
-// The assembler's view of `source`: its diagnostics in line order (line and column from
-// 1, 0 for the whole file or line), the words it places as [address, line, word] in
-// address order, and the labels and .equ constants it defines.
+// The language layer's view of `source`: its marks in line order (errors, warnings and
+// information notes; line, column and the column past the end from 1, in bytes of the
+// line), the words the assembler places as [address, line, word] in address order, and
+// what completion offers (mnemonics, registers, directives, the text's names).
 std::string source_facts_json(std::string_view source);
+
+// The hover text (Markdown) at `line` and `column` (bytes, from 1) of `source`, empty
+// where there is nothing to say.
+std::string source_hover_json(std::string_view source, int line, int column);
 
 // The result of assembling and loading, for the page and the log.
 struct LoadOutcome {

@@ -124,10 +124,18 @@ extern "C" EMSCRIPTEN_KEEPALIVE void kelvane_storage_refused(const char* path, c
 
 // --- What the editor calls ---
 
-// The assembler's view of the text being edited (see web/editor_source.h).
+// The language layer's view of the text being edited (see web/editor_source.h).
 extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvane_source_facts(const char* source) {
     static std::string json;
     json = source_facts_json(source);
+    return json.c_str();
+}
+
+// The hover at `line` and `column` (bytes, from 1) of the text being edited.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* kelvane_source_hover(const char* source, int line,
+                                                                 int column) {
+    static std::string json;
+    json = source_hover_json(source, line, column);
     return json.c_str();
 }
 

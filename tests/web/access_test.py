@@ -204,6 +204,44 @@ def scenario(driver, work):
     check("Reset CPU" in log, "the log's messages as a list: %s" % log)
 
 
+def next_word(driver):
+    return driver.execute_script(
+        "return [...document.querySelectorAll('#a11y-view p')].map((e) => e.textContent)"
+        ".find((t) => t.startsWith('Next word')) || ''")
+
+
+def source_lines(driver, work):
+    """The next word's source line, once the ROM comes from the page's editor, and only then."""
+    check("Source line" not in next_word(driver), "a ROM loaded by name has no source line: %r" % next_word(driver))
+    source = (SOURCE / "examples/multiply.s").read_text().split("\n")
+    rom = work / "m.rom"
+    # The first words run the same whatever the RAM holds.
+    trace = [line.split() for line in subprocess.run(
+        [ISA4, "run", rom, "--trace", "--steps", "4"], check=True, capture_output=True,
+        text=True).stdout.splitlines() if line.split() and line.split()[0].isdigit()]
+    check(wait(driver, "return kelvaneEditor.name", "the editor's file") == "examples/multiply.s",
+          "the editor shows the example")
+    driver.execute_script("kelvaneEditor.view.focus()")
+    ActionChains(driver).key_down(Keys.CONTROL).send_keys(Keys.ENTER).key_up(Keys.CONTROL).perform()
+    tab_to(driver, lambda f: f[1] == "Reset CPU")
+    press(driver, Keys.ENTER)
+    for k in range(3):
+        tab_to(driver, lambda f: f[1] == "Step", back=True)
+        press(driver, Keys.ENTER)
+        line = wait(driver, "return document.getElementById('editor-pane').dataset.nextLine",
+                    "the editor's mark after step %d" % (k + 1))
+        shown = next_word(driver)
+        expected = "Source line %s: %s" % (line, source[int(line or 1) - 1].strip())
+        check(shown.endswith(expected), "step %d: %r ends with %r" % (k + 1, shown, expected))
+        # The line holds the instruction that `isa4 run --trace` runs next.
+        mnemonic = trace[k + 1][3]
+        check(mnemonic.lower() in expected.lower(), "step %d: %r holds %s" % (k + 1, expected, mnemonic))
+    tab_to(driver, lambda f: f[1] == "Clear ROM", back=True)
+    press(driver, Keys.ENTER)
+    check(wait(driver, "return !document.getElementById('a11y-view').textContent.includes('Source line')",
+               "the source line to go") is True, "a ROM changed by hand has no source line")
+
+
 def main():
     work = pathlib.Path(tempfile.mkdtemp(prefix="kelvane-access-"))
     handler = functools.partial(QuietHandler, directory=str(SITE))
@@ -221,12 +259,11 @@ def main():
             "return document.querySelector('button, input:not([tabindex=\"-1\"]), summary, [tabindex=\"0\"]').id")
         check(first == "a11y-toggle", "the first control is %r" % first)
         check(focused(driver)[0] == "canvas", "the canvas has the focus at first: %s" % (focused(driver),))
-        # Tab leaves the canvas, the last control, for the browser; the next Tab enters the
-        # page again at its first control.
+        # Tab leaves the canvas for the editor beside it; Shift+Tab goes back through the
+        # bar to the view's button.
         press(driver, Keys.TAB)
         check(focused(driver)[0] != "canvas", "Tab leaves the canvas")
-        press(driver, Keys.TAB)
-        check(focused(driver)[0] == "a11y-toggle", "the next Tab reaches %s" % (focused(driver)[:1],))
+        tab_to(driver, lambda f: f[0] == "a11y-toggle", back=True)
         press(driver, Keys.ENTER)
         check(not driver.execute_script("return document.getElementById('a11y-view').hidden"), "Enter shows the view")
         open_page(driver, url)
@@ -236,6 +273,7 @@ def main():
             check(False, "axe with the view shown: " + v)
         tree_checks(driver)
         scenario(driver, work)
+        source_lines(driver, work)
         for v in axe_violations(driver, str(SOURCE)):
             check(False, "axe after the session: " + v)
     finally:

@@ -28,6 +28,41 @@ COUNTDOWN = ["ADDI r1, r0, 2", "loop: ADDI r1, r1, -1", "JZ done", "ADDI r0, r0,
              "done: JZ @done"]
 
 
+# An unused label (a warning) and no halting JZ (an information note).
+LINTED = ["ADDI r1, r0, 2", "spare: ADDI r2, r0, 1", "loop: ADDI r1, r1, -1", "JZ loop"]
+SEVERITIES = {1: "error", 2: "warning", 3: "info"}
+
+
+def language_server(text, requests):
+    """What `isa4 lsp` answers for the document `text`: its diagnostics and the results of
+    `requests`, [(method, position)], in order."""
+    def framed(message):
+        body = json.dumps(message).encode()
+        return b"Content-Length: %d\r\n\r\n" % len(body) + body
+    uri = "file:///program.s"
+    messages = [{"id": 0, "method": "initialize", "params": {"capabilities": {}}},
+                {"method": "initialized", "params": {}},
+                {"method": "textDocument/didOpen", "params": {"textDocument": {
+                    "uri": uri, "languageId": "isa4", "version": 1, "text": text}}}]
+    for i, (method, position) in enumerate(requests):
+        messages.append({"id": i + 1, "method": method, "params": {
+            "textDocument": {"uri": uri}, "position": position}})
+    messages += [{"id": 99, "method": "shutdown"}, {"method": "exit"}]
+    out = subprocess.run([str(page_test.ISA4), "lsp"], input=b"".join(
+        framed(dict(m, jsonrpc="2.0")) for m in messages), capture_output=True, timeout=30).stdout
+    diagnostics, results = [], {}
+    while out:
+        head, _, rest = out.partition(b"\r\n\r\n")
+        size = int(head.split(b":")[1])
+        message = json.loads(rest[:size])
+        out = rest[size:]
+        if message.get("method") == "textDocument/publishDiagnostics":
+            diagnostics = message["params"]["diagnostics"]
+        elif message.get("id") not in (None, 0, 99):
+            results[message["id"]] = message["result"]
+    return diagnostics, [results.get(i + 1) for i in range(len(requests))]
+
+
 def fragment(payload):
     return "#program=" + base64.urlsafe_b64encode(payload).decode().rstrip("=")
 
@@ -131,6 +166,60 @@ class EditorTest(page_test.PageTest):
         self.assertEqual(page.open(), "running")
         self.wait_for(lambda: page.js("return kelvaneEditor.name") == "mine.s")
         self.assertEqual(self.text(page), typed)
+
+    def test_marks_hover_and_completion_are_those_of_isa4_lsp(self):
+        page = self.browser()
+        self.assertEqual(page.open(), "running")
+        self.new_file(page, "linted")
+        self.type_lines(page, LINTED)
+        text = self.wait_for(lambda: page.read_file("linted.s"), message="linted.s not saved").decode()
+        self.assertEqual(text, "\n".join(LINTED) + "\n")
+        diagnostics, (hover, completion) = language_server(text, [
+            ("textDocument/hover", {"line": 2, "character": 7}),
+            ("textDocument/completion", {"line": 3, "character": 4})])
+        # The source is ASCII: UTF-16 units and bytes count alike.
+        expected = [[SEVERITIES[d["severity"]], d["range"]["start"]["line"] + 1,
+                     d["range"]["start"]["character"] + 1, d["message"]] for d in diagnostics]
+        self.assertEqual([e[0] for e in expected], ["warning", "info"], diagnostics)
+        problems = """return Array.from(document.querySelectorAll('#editor-pane .editor-problems li'))
+            .map((e) => [e.className, Number(e.dataset.line), Number(e.querySelector('button').textContent.split(' ').pop()),
+                         e.querySelector('span').textContent.replace(/^[a-z]+: /, '')])"""
+        self.wait_for(lambda: page.js(problems) == expected, timeout=5,
+                      message="the problems are not isa4 lsp's %s" % expected)
+        # The warning is the one `isa4 asm` prints, and each mark covers the range the server gives.
+        (self.scratch / "linted.s").write_text(text)
+        printed = subprocess.run([str(page_test.ISA4), "asm", "linted.s", "-o", "linted.rom"],
+                                 cwd=self.scratch, capture_output=True, text=True).stderr
+        self.assertEqual(printed, "linted.s:2:1: warning: %s\n" % expected[0][3])
+        for d in diagnostics:
+            start, end = d["range"]["start"], d["range"]["end"]
+            line = LINTED[start["line"]]
+            covered = page.js("""return Array.from(document.querySelectorAll('#editor-pane .cm-lintRange-%s'))
+                .map((e) => e.textContent).join('')""" % SEVERITIES[d["severity"]])
+            self.assertEqual(covered, line[start["character"]:end["character"]])
+
+        # Hover over line 3's statement: the server's text, Markdown's code marks as code.
+        point = page.js("""const line = kelvaneEditor.view.state.doc.line(3);
+            const c = kelvaneEditor.view.coordsAtPos(line.from + 7);
+            return [Math.round(c.left + 2), Math.round((c.top + c.bottom) / 2)]""")
+        page.driver.execute_cdp_cmd("Input.dispatchMouseEvent", {"type": "mouseMoved", "x": point[0], "y": point[1]})
+        shown = self.wait_for(lambda: page.js(
+            "const h = document.querySelector('.cm-tooltip-hover .kelvane-hover'); "
+            "return h && [h.textContent, h.querySelector('code') && h.querySelector('code').textContent]"),
+            message="no hover")
+        self.assertEqual(shown[0], hover["contents"]["value"].replace("`", ""))
+        self.assertEqual(shown[1], "02: 111FF")
+
+        # Completion of a label: the server's item, with its detail.
+        loop = [item for item in completion if item["label"] == "loop"]
+        self.assertEqual(len(loop), 1, completion)
+        page.driver.find_element(By.CSS_SELECTOR, "#editor-pane .cm-content").click()
+        ActionChains(page.driver).key_down(Keys.CONTROL).send_keys(Keys.END).key_up(Keys.CONTROL) \
+            .send_keys("JZ lo").perform()
+        offered = self.wait_for(lambda: page.js(
+            "return Array.from(document.querySelectorAll('.cm-tooltip-autocomplete li'))"
+            ".map((e) => e.textContent)"), message="no completion")
+        self.assertIn("loop" + loop[0]["detail"], offered)
 
     def test_a_shared_link_opens_in_a_fresh_profile_and_hostile_links_change_nothing(self):
         page = self.browser()

@@ -1,19 +1,28 @@
-// The isa4 language for the editor: highlighting, the words completion offers, and the
-// language service that answers what the assembler makes of a text.
+// The isa4 language for the editor: highlighting, and the language service that answers
+// what the workbench's language layer (the one `isa4 asm` and `isa4 lsp` use) makes of a
+// text. Nothing about the language is written here twice: the words highlighted as
+// mnemonics and registers are the ones the layer offers for completion.
 //
-// The service is the one place that asks the workbench's WebAssembly: `facts(text)` gives
-// { diagnostics: [{line, column, warning, message}], words: [[address, line, word]],
-// names: [{name, label, value}] }, lines and columns from 1 (0: the whole file or line).
-// Another service with the same `facts` (a language server's, say) can take its place.
+// The service is the one place that asks the workbench's WebAssembly:
+//   facts(text)  gives { diagnostics: [{line, column, end, severity, message}],
+//                words: [[address, line, word]], completions: [{label, insert, kind, detail}] },
+//                lines from 1, columns from 1 in bytes of the line, `end` past the range,
+//                severity "error", "warning" or "information";
+//   hover(text, line, column)  gives the Markdown the layer shows there, or ''.
+// Another service with the same two functions (a language server's, say) can take its place.
 import { StreamLanguage, HighlightStyle, syntaxHighlighting } from '@codemirror/language';
 import { tags } from '@lezer/highlight';
 
-export const MNEMONICS = ['ADD', 'ADDI', 'JZ', 'MOVE'];
-export const DIRECTIVES = ['.org', '.word', '.equ'];
-export const REGISTERS = Array.from({ length: 16 }, (_, i) => 'r' + i.toString(16));
+// Filled from the layer's completions by `learnVocabulary`, before any text is shown.
+const vocabulary = { mnemonic: new Set(), register: new Set() };
 
-const mnemonic = /^(add|addi|jz|move)\b/i;
-const register = /^r[0-9a-f]\b/i;
+export function learnVocabulary(completions) {
+    for (const c of completions) {
+        const set = vocabulary[c.kind];
+        if (set) set.add(c.label.split(/[\s\[]/)[0].toLowerCase());
+    }
+}
+
 const directive = /^\.[a-z_][a-z0-9_]*/i;
 const number = /^(-|\+)?(0x[0-9a-f_]+|0b[01_]+|0o[0-7_]+|[0-9][0-9_]*)\b/i;
 const label = /^[a-z_][a-z0-9_.]*(?=\s*:)/i;
@@ -27,12 +36,16 @@ const isa4Stream = StreamLanguage.define({
             stream.skipToEnd();
             return 'comment';
         }
-        if (stream.match(mnemonic)) return 'keyword';
-        if (stream.match(register)) return 'variableName.special';
         if (stream.match(directive)) return 'meta';
         if (stream.match(number)) return 'number';
         if (stream.match(label)) return 'labelName';
-        if (stream.match(name)) return 'variableName';
+        const word = stream.match(name);
+        if (word) {
+            const key = word[0].toLowerCase();
+            if (vocabulary.mnemonic.has(key)) return 'keyword';
+            if (vocabulary.register.has(key)) return 'variableName.special';
+            return 'variableName';
+        }
         if (stream.match(/^[\[\]]/)) return 'bracket';
         stream.next();
         return 'punctuation';
@@ -54,27 +67,33 @@ export function isa4Language() {
     return [isa4Stream, syntaxHighlighting(isa4Colours)];
 }
 
-// The assembler compiled into the page, asked through the functions web/main.cpp exports.
-export const assemblerService = {
+// The language layer compiled into the page, asked through the functions web/main.cpp
+// exports (main.js passes the text through the heap).
+export const layerService = {
     facts(text) {
         return JSON.parse(Module.ccall('kelvane_source_facts', 'string', ['string'], [text]));
     },
+    hover(text, line, column) {
+        return JSON.parse(Module.ccall('kelvane_source_hover', 'string', ['string', 'number', 'number'],
+            [text, line, column])).text;
+    },
 };
 
-// What completion offers at a word: mnemonics, registers, directives and the text's names.
-export function completionOptions(names) {
-    const options = [
-        ...MNEMONICS.map((m) => ({ label: m, type: 'keyword' })),
-        ...REGISTERS.map((r) => ({ label: r, type: 'variable', detail: 'register' })),
-        ...DIRECTIVES.map((d) => ({ label: d, type: 'keyword', detail: 'directive' })),
-    ];
-    for (const n of names || [])
-        options.push({ label: n.name, type: n.label ? 'function' : 'constant',
-            detail: (n.label ? 'label ' : '.equ ') + hex(n.value, 2) });
-    return options;
+const completionTypes = { mnemonic: 'keyword', register: 'variable', directive: 'keyword',
+    label: 'function', constant: 'constant' };
+
+// The layer's completions as CodeMirror's options: the label shown, the text inserted.
+export function completionOptions(completions) {
+    return (completions || []).map((c) => ({ label: c.label, apply: c.insert, detail: c.detail,
+        type: completionTypes[c.kind] || 'text' }));
 }
 
-export function hex(value, digits) {
-    const text = Math.abs(value).toString(16).toUpperCase().padStart(digits, '0');
-    return (value < 0 ? '-0x' : '0x') + text;
+// The layer's Markdown, as nodes: `code` spans in <code>, everything else as text.
+export function markdownNodes(markdown) {
+    return markdown.split('`').map((part, i) => {
+        if (i % 2 === 0) return document.createTextNode(part);
+        const code = document.createElement('code');
+        code.textContent = part;
+        return code;
+    });
 }

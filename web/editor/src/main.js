@@ -13,7 +13,8 @@ import { defaultKeymap, history, historyKeymap, indentWithTab } from '@codemirro
 import { linter, lintGutter } from '@codemirror/lint';
 import { autocompletion, completionKeymap } from '@codemirror/autocomplete';
 import { searchKeymap } from '@codemirror/search';
-import { isa4Language, assemblerService, completionOptions, hex } from './isa4.js';
+import { isa4Language, layerService, learnVocabulary, completionOptions, markdownNodes } from './isa4.js';
+import { unitsOf, bytesOf } from './columns.js';
 import { packProgram, unpackProgram } from './share.js';
 import { registerOffline, gettingStarted } from './offline.js';
 
@@ -25,7 +26,7 @@ const REMEMBERED_FILE = 'kelvane.editor.file';
 const REMEMBERED_WIDTH = 'kelvane.editor.width';
 const REMEMBERED_FOLDED = 'kelvane.editor.folded';
 
-let service = assemblerService;   // what answers for the language: see ./isa4.js
+let service = layerService;       // what answers for the language: see ./isa4.js
 let ready = false;                // the workbench's runtime and home folder are there
 
 const pane = document.getElementById('editor-pane');
@@ -35,11 +36,11 @@ const doc = {
     suggested: null,     // the name a text not yet saved gets when it is saved
     ram: null,           // RAM data that came with a link, saved beside the source
     readOnly: false,     // an example
-    facts: { diagnostics: [], words: [], names: [] },  // of the text as it is now
+    facts: { diagnostics: [], words: [], completions: [] },  // of the text as it is now
     checks: 0,           // texts checked so far (the tests and the benchmark read it)
     saveTimer: 0,
     dirty: false,        // changed since it was last saved
-    loaded: null,        // { text, lines: address -> line } of the text last loaded
+    loaded: null,        // { source: its lines, lines: address -> line } of the text last loaded
 };
 
 // --- Small helpers ---
@@ -102,18 +103,22 @@ function callWithText(fn, before, text, after = []) {
     }
 }
 
-assemblerService.facts = (text) => callWithText('kelvane_source_facts', [], text);
+layerService.facts = (text) => callWithText('kelvane_source_facts', [], text);
+layerService.hover = (text, line, column) =>
+    callWithText('kelvane_source_hover', [], text, [line, column]).text;
 
 // --- Diagnostics, hover and completion ---
 
-function lineRange(state, line, column) {
-    const n = Math.min(Math.max(line, 1), state.doc.lines);
-    const l = state.doc.line(n);
-    if (line === 0 || column === 0) return { from: l.from, to: Math.max(l.to, l.from) };
-    const from = Math.min(l.from + column - 1, l.to);
-    const rest = l.text.slice(from - l.from).match(/^[^\s,;]*/)[0];
-    return { from, to: from + Math.max(rest.length, from < l.to ? 1 : 0) };
+// A place of the layer (line from 1, columns from 1 in bytes) as a range of the document.
+function markRange(state, line, column, end = column) {
+    const l = state.doc.line(Math.min(Math.max(line, 1), state.doc.lines));
+    const from = l.from + unitsOf(l.text, Math.max(column, 1));
+    const to = l.from + unitsOf(l.text, Math.max(end, column));
+    return { from, to: Math.max(to, Math.min(from + 1, l.to)) };
 }
+
+const lintSeverity = { error: 'error', warning: 'warning', information: 'info' };
+const shownSeverity = { error: 'error', warning: 'warning', information: 'note' };
 
 function check(view) {
     if (!ready) return [];
@@ -122,10 +127,8 @@ function check(view) {
     const facts = service.facts(text);
     doc.facts = facts;
     showDiagnostics(view.state, facts.diagnostics);
-    const marks = facts.diagnostics.map((d) => {
-        const range = lineRange(view.state, d.line, d.column);
-        return { ...range, severity: d.warning ? 'warning' : 'error', message: d.message };
-    });
+    const marks = facts.diagnostics.map((d) => ({ ...markRange(view.state, d.line, d.column, d.end),
+        severity: lintSeverity[d.severity] || 'error', message: d.message }));
     doc.checks += 1;
     doc.lastCheck = { start, end: performance.now() };
     return marks;
@@ -133,11 +136,11 @@ function check(view) {
 
 function showDiagnostics(state, diagnostics) {
     const items = diagnostics.map((d) => {
-        const where = d.line > 0 ? 'line ' + d.line + (d.column > 0 ? ', column ' + d.column : '') : 'file';
-        const item = element('li', { 'data-line': String(d.line), 'class': d.warning ? 'warning' : 'error' });
-        const link = element('button', { type: 'button', text: where });
+        const kind = lintSeverity[d.severity] || 'error';
+        const item = element('li', { 'data-line': String(d.line), 'class': kind });
+        const link = element('button', { type: 'button', text: 'line ' + d.line + ', column ' + d.column });
         link.addEventListener('click', () => goTo(d.line, d.column));
-        item.append(link, element('span', { text: (d.warning ? 'warning: ' : 'error: ') + d.message }));
+        item.append(link, element('span', { text: (shownSeverity[d.severity] || 'error') + ': ' + d.message }));
         return item;
     });
     ui.problems.replaceChildren(...items);
@@ -147,22 +150,22 @@ function showDiagnostics(state, diagnostics) {
 }
 
 function goTo(line, column) {
-    const { from } = lineRange(view.state, line, column);
+    const { from } = markRange(view.state, line, column);
     view.dispatch({ selection: { anchor: from }, scrollIntoView: true });
     view.focus();
 }
 
-const wordHover = hoverTooltip((view, pos) => {
-    const line = view.state.doc.lineAt(pos).number;
-    const words = doc.facts.words.filter((w) => w[1] === line);
-    if (words.length === 0) return null;
+// What the layer says of the place under the pointer, in the text as it is now.
+const layerHover = hoverTooltip((view, pos) => {
+    if (!ready) return null;
+    const line = view.state.doc.lineAt(pos);
+    const text = service.hover(view.state.doc.toString(), line.number, bytesOf(line.text, pos - line.from));
+    if (!text) return null;
     return {
         pos,
         create() {
-            const dom = element('div', { 'class': 'kelvane-word-hover' });
-            for (const [address, , word] of words)
-                dom.append(element('div', { text: 'address ' + hex(address, 2) + ': word ' +
-                    word.toString(16).toUpperCase().padStart(5, '0') }));
+            const dom = element('div', { 'class': 'kelvane-hover' });
+            dom.append(...markdownNodes(text));
             return { dom };
         },
     };
@@ -171,7 +174,7 @@ const wordHover = hoverTooltip((view, pos) => {
 function complete(context) {
     const word = context.matchBefore(/\.?[A-Za-z_][A-Za-z0-9_.]*/);
     if (!word || (word.from === word.to && !context.explicit)) return null;
-    return { from: word.from, options: completionOptions(doc.facts.names), validFor: /^\.?[\w.]*$/ };
+    return { from: word.from, options: completionOptions(doc.facts.completions), validFor: /^\.?[\w.]*$/ };
 }
 
 // --- The machine's marks: the next word's line and the line just executed ---
@@ -379,12 +382,12 @@ function assembleAndLoad() {
     if (result.loaded) {
         const lines = new Array(256).fill(0);
         for (const [address, line] of result.words) lines[address] = line;
-        doc.loaded = { lines, changed: false };
+        doc.loaded = { source: text.split('\n'), lines, changed: false };
         shownMarks = 'new';
         say(result.message);
     } else {
         say(result.message, 'error');
-        const first = result.diagnostics.find((d) => !d.warning);
+        const first = result.diagnostics.find((d) => d.severity === 'error');
         if (first) goTo(first.line, first.column);
     }
 }
@@ -505,10 +508,12 @@ function buildEditor() {
                 history(), isa4Language(), readOnly.of(EditorState.readOnly.of(false)),
                 keymap.of([{ key: 'Mod-Enter', run, preventDefault: true }, ...completionKeymap,
                     ...searchKeymap, ...historyKeymap, ...defaultKeymap, indentWithTab]),
-                linter(check, { delay: CHECK_DELAY }), lintGutter(), wordHover,
+                linter(check, { delay: CHECK_DELAY }), lintGutter(), layerHover,
                 autocompletion({ override: [complete] }), markField,
                 EditorView.updateListener.of((update) => { if (update.docChanged) changed(); }),
                 EditorView.theme({}, { dark: true }),
+                // Named for a screen reader, and a stop of Tab that the checkers see as one.
+                EditorView.contentAttributes.of({ 'aria-label': 'Source', tabindex: '0' }),
             ],
         }),
     });
@@ -518,6 +523,16 @@ function buildEditor() {
         get lastCheck() { return doc.lastCheck; },
         get name() { return doc.name; },
         useService(other) { service = other; },
+        // The source line of the next word (pc + 1), while the machine's ROM is the one
+        // assembled from this editor's text: { line, text } of the text as it was loaded.
+        nextSource() {
+            if (!doc.loaded || !ready) return null;
+            const marks = Module.ccall('kelvane_machine_marks', 'number', [], []);
+            if ((marks & 0x100) === 0) return null;
+            const line = doc.loaded.lines[((marks & 0xff) + 1) & 0xff];
+            if (!line) return null;
+            return { line, text: (doc.loaded.source[line - 1] || '').replace(/\r$/, '') };
+        },
     };
 }
 
@@ -556,6 +571,8 @@ function buildSplit() {
 
 async function start() {
     ready = true;
+    // The words to highlight, from the layer, before the first text is shown.
+    learnVocabulary(service.facts('').completions);
     const remembered = localStorage.getItem(REMEMBERED_FILE);
     const fromLink = await openLink();
     if (!fromLink) {
