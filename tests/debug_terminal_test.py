@@ -32,7 +32,7 @@ class Terminal:
             os.execve(isa4, [isa4, "debug", program], env)
         self.seen = b""
 
-    def until(self, text, timeout=10.0):
+    def until(self, text, timeout=30.0):
         """Reads until `text` has come (after what was read before); the text read."""
         start = len(self.seen)
         end = time.monotonic() + timeout
@@ -59,7 +59,16 @@ class Terminal:
         except OSError:
             pass
         self.until("\0", timeout=5)  # the rest, up to the end
-        _, status = os.waitpid(self.pid, 0)
+        # A session that does not end is a fault of its own, not a test that hangs.
+        end = time.monotonic() + 30
+        pid, status = os.waitpid(self.pid, os.WNOHANG)
+        while pid == 0 and time.monotonic() < end:
+            time.sleep(0.05)
+            pid, status = os.waitpid(self.pid, os.WNOHANG)
+        if pid == 0:
+            os.kill(self.pid, 9)
+            _, status = os.waitpid(self.pid, 0)
+            check(False, "the session did not end", self.seen.decode("utf-8", "replace"))
         os.close(self.fd)
         return os.waitstatus_to_exitcode(status)
 
