@@ -50,10 +50,14 @@ class Terminal:
         return self.seen[start:].decode("utf-8", "replace")
 
     def type(self, keys, then="(isa4) "):
+        # The line editor takes the terminal a moment after its prompt shows: keys typed
+        # ahead of it are the terminal's own, echoed as ^[[A, as they would be for a user.
+        time.sleep(0.3)
         os.write(self.fd, keys.encode())
         return self.until(then)
 
     def finish(self):
+        time.sleep(0.3)
         try:
             os.write(self.fd, b"\x04")  # end of input, unless the session has ended
         except OSError:
