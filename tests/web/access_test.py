@@ -4,9 +4,12 @@
 
 SITE is the folder scripts/web.sh writes (build-web), ISA4 the isa4 command built for this
 machine, SOURCE_DIR the repository. Checks that the "Accessible view" button is the first
-stop of Tab and its choice is remembered; that axe-core finds no WCAG 2.0, 2.1 or 2.2 A or
-AA violation with the view shown; that Chromium's accessibility tree names every control
-of the view; and a session by keys alone: the ROM name typed, Load, Reset CPU, three
+stop of Tab and its choice is remembered; that Tab goes through the page's controls in the
+order they are shown, each with its focus shown, into the editor and out of it again
+(Escape, then Tab); that axe-core finds no WCAG 2.0, 2.1 or 2.2 A or AA violation with the
+view shown, nor with the editor's problems listed and the Check form open; that Chromium's
+accessibility tree names every control of the view and the editor's text; and a session
+by keys alone: the ROM name typed, Load, Reset CPU, three
 Steps announced as `isa4 run --trace` says, a run at 20 steps a second until it halts,
 Stop, and Save RAM, whose file equals `isa4 run --save-ram`'s.
 """
@@ -81,9 +84,19 @@ def open_page(driver, url):
           "the page runs")
 
 
+# The focused element: its id, text and label, whether it is the editor's text, whether
+# its focus shows (a frame of 2 pixels or more; the editor draws it around the text), and
+# whether it is in the editor's pane.
+FOCUSED = """
+    const e = document.activeElement;
+    const text = e.classList.contains('cm-content');
+    const s = getComputedStyle(text ? e.closest('.cm-editor') : e);
+    const shown = s.outlineStyle !== 'none' && parseFloat(s.outlineWidth) >= 2;
+    return [e.id, e.textContent, e.getAttribute('aria-label') || '', text, shown, !!e.closest('#editor-pane')];"""
+
+
 def focused(driver):
-    return driver.execute_script(
-        "const e = document.activeElement; return [e.id, e.textContent, e.getAttribute('aria-label') || '']")
+    return driver.execute_script(FOCUSED)
 
 
 def press(driver, *keys):
@@ -93,15 +106,25 @@ def press(driver, *keys):
     actions.perform()
 
 
+def tab(driver, back=False):
+    """One Tab (Shift+Tab with `back`); in the editor's text, where Tab indents, Escape
+    first, as a keyboard user leaves it."""
+    actions = ActionChains(driver)
+    if focused(driver)[3]:
+        actions.send_keys(Keys.ESCAPE).pause(0.05)
+    if back:
+        actions.key_down(Keys.SHIFT).send_keys(Keys.TAB).key_up(Keys.SHIFT)
+    else:
+        actions.send_keys(Keys.TAB)
+    actions.pause(0.05).perform()
+
+
 def tab_to(driver, test, back=False, limit=80):
     """Presses Tab (Shift+Tab with `back`) until `test` holds for the focused element."""
     for _ in range(limit):
         if test(focused(driver)):
             return True
-        if back:
-            ActionChains(driver).key_down(Keys.SHIFT).send_keys(Keys.TAB).key_up(Keys.SHIFT).perform()
-        else:
-            press(driver, Keys.TAB)
+        tab(driver, back)
     check(False, "Tab never reached the control after %s" % (focused(driver),))
     return False
 
@@ -123,6 +146,43 @@ def announcement(trace_line):
         z = re.fullmatch(r"z \d to (\d)", part)
         parts.append(("z " + z[1] if z else part) + ".")
     return "Step: %s at %s. %s" % (m[2], m[1], " ".join(parts))
+
+
+def label(f):
+    return f[0] or f[2] or f[1].strip()[:30]
+
+
+def tab_order(driver):
+    """The page's Tab order from the canvas, where the focus is at first, round to the
+    view's button, then on to the canvas: the editor after the canvas, then the browser,
+    then the bar's controls in their order, each stop with its focus shown."""
+    after_canvas = []
+    for _ in range(60):
+        tab(driver)
+        f = focused(driver)
+        if f[0] == "a11y-toggle":
+            break
+        after_canvas.append(f)
+    else:
+        check(False, "Tab never came round to the view's button: %s" % [label(f) for f in after_canvas])
+        return
+    in_page = [f for f in after_canvas if f[5]]
+    check(in_page and after_canvas[:len(in_page)] == in_page,
+          "after the canvas come the editor's controls: %s" % [label(f) for f in after_canvas])
+    check(any(f[3] for f in in_page), "Tab reaches the editor's text")
+    check(len(in_page) < len(after_canvas), "Tab leaves the page after the editor")
+    for f in in_page:
+        check(f[4], "the focus shows on %s" % label(f))
+    bar = []
+    for _ in range(8):
+        f = focused(driver)
+        bar.append(label(f))
+        check(f[4], "the focus shows on %s" % label(f))
+        if f[0] == "canvas":
+            break
+        tab(driver)
+    check(bar == ["a11y-toggle", "open", "Files", "editor-fold", "Check a program", "canvas"],
+          "Tab goes through the bar, then the canvas: %s" % bar)
 
 
 def tree_checks(driver):
@@ -242,6 +302,45 @@ def source_lines(driver, work):
                "the source line to go") is True, "a ROM changed by hand has no source line")
 
 
+def problems_and_check_form(driver):
+    """axe with the editor's problems listed (a text with errors in it) and the Check form
+    open; the editor's text and problems have names."""
+    driver.execute_script("""
+        const view = kelvaneEditor.view;
+        view.dispatch({changes: {from: 0, to: view.state.doc.length, insert: 'FOO R1\\nBAR R2\\n'}});""")
+    check(wait(driver, "return document.querySelectorAll('#editor-pane .editor-problems li').length >= 1",
+               "the problems listed"), "the problems are listed")
+    driver.execute_script("document.getElementById('check').open = true")
+    for v in axe_violations(driver, str(SOURCE)):
+        check(False, "axe with the problems listed and the Check form open: " + v)
+    names = driver.execute_script(
+        "return [...document.querySelectorAll('#editor-pane .cm-content, #editor-pane .editor-problems button')]"
+        ".map((e) => e.getAttribute('aria-label') || e.textContent)")
+    check(names[:1] == ["Source examples/multiply.s (read-only)"] and len(names) >= 3
+          and all(n.strip() for n in names), "the editor's text and problems are named: %s" % names)
+
+
+def tab_in_the_text(driver):
+    """In a file one may change, Tab indents and keeps the focus; Escape then Tab leaves
+    the text, and Shift+Tab comes back. The text is named after the new file."""
+    driver.execute_script("document.getElementById('check').open = false;"
+                          "[...document.querySelectorAll('#editor-pane button')].find((b) => b.textContent === 'New file').focus()")
+    press(driver, Keys.ENTER)
+    alert = driver.switch_to.alert
+    alert.send_keys("keys")
+    alert.accept()
+    wait(driver, "return document.activeElement.classList.contains('cm-content')", "the new file's text")
+    press(driver, "x", Keys.TAB)
+    f = focused(driver)
+    check(f[3] and f[2] == "Source keys.s", "Tab in the text stays in it: %s" % (f[2:4],))
+    check(driver.execute_script("return kelvaneEditor.view.state.doc.toString()") != "x",
+          "Tab in the text indents")
+    press(driver, Keys.ESCAPE, Keys.TAB)
+    check(not focused(driver)[3], "Escape then Tab leaves the text")
+    ActionChains(driver).key_down(Keys.SHIFT).send_keys(Keys.TAB).key_up(Keys.SHIFT).perform()
+    check(focused(driver)[3], "Shift+Tab comes back to the text")
+
+
 def main():
     work = pathlib.Path(tempfile.mkdtemp(prefix="kelvane-access-"))
     handler = functools.partial(QuietHandler, directory=str(SITE))
@@ -253,16 +352,14 @@ def main():
         open_page(driver, url)
         check(driver.execute_script("return document.getElementById('a11y-view').hidden"),
               "a first visit starts with the view hidden")
-        # The view's button is the first control of the page, and Tab leaves the canvas,
-        # which has the focus at first, for it.
+        # The view's button is the first control of the page. The canvas has the focus at
+        # first; Tab leaves it for the editor, then the browser, then the page again at
+        # its first control.
         first = driver.execute_script(
             "return document.querySelector('button, input:not([tabindex=\"-1\"]), summary, [tabindex=\"0\"]').id")
         check(first == "a11y-toggle", "the first control is %r" % first)
-        check(focused(driver)[0] == "canvas", "the canvas has the focus at first: %s" % (focused(driver),))
-        # Tab leaves the canvas for the editor beside it; Shift+Tab goes back through the
-        # bar to the view's button.
-        press(driver, Keys.TAB)
-        check(focused(driver)[0] != "canvas", "Tab leaves the canvas")
+        check(focused(driver)[0] == "canvas", "the canvas has the focus at first: %s" % (focused(driver)[:1],))
+        tab_order(driver)
         tab_to(driver, lambda f: f[0] == "a11y-toggle", back=True)
         press(driver, Keys.ENTER)
         check(not driver.execute_script("return document.getElementById('a11y-view').hidden"), "Enter shows the view")
@@ -276,6 +373,8 @@ def main():
         source_lines(driver, work)
         for v in axe_violations(driver, str(SOURCE)):
             check(False, "axe after the session: " + v)
+        problems_and_check_form(driver)
+        tab_in_the_text(driver)
     finally:
         driver.quit()
         server.shutdown()

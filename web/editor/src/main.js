@@ -224,6 +224,13 @@ function followMachine() {
 // --- Files ---
 
 const readOnly = new Compartment();
+const naming = new Compartment();
+
+// The text's name for a screen reader: the file it is. The text takes the focus with Tab
+// like any field (its scroller alone would not), and points at the note on its keys.
+function contentAttributes(label) {
+    return EditorView.contentAttributes.of({ 'aria-label': label, 'aria-describedby': 'editor-keys', tabindex: '0' });
+}
 
 function setText(text, name, readOnlyFile) {
     doc.name = name;
@@ -249,6 +256,7 @@ function setText(text, name, readOnlyFile) {
 function showName() {
     ui.name.textContent = doc.name === null ? doc.suggested + ' (not saved)' :
         doc.name + (doc.readOnly ? ' (read-only)' : '');
+    view.dispatch({ effects: naming.reconfigure(contentAttributes('Source ' + ui.name.textContent)) });
     ui.rename.disabled = doc.name === null || doc.readOnly;
 }
 
@@ -485,14 +493,23 @@ function buildPane() {
     ui.marksNote = element('p', { 'class': 'editor-marks-note',
         text: 'The marks are for the text as it was loaded: assemble and load it again to follow the new text.' });
     ui.marksNote.hidden = true;
+    ui.keys = element('p', { 'class': 'editor-keys', id: 'editor-keys',
+        text: 'Tab indents. Escape then Tab leaves the text; Ctrl+M (Shift+Alt+M on macOS) makes Tab leave it until pressed again.' });
     ui.host = element('div', { 'class': 'editor-host' });
     ui.problemsTitle = element('h2', { text: 'No problems' });
     ui.problems = element('ul', { 'class': 'editor-problems', 'aria-label': 'Problems' });
     const problems = element('section', { 'class': 'editor-problems-box' }, ui.problemsTitle, ui.problems);
-    pane.append(gettingStarted(), ui.name, bar, ui.link, ui.status, ui.marksNote, ui.host, problems);
+    pane.append(gettingStarted(), ui.name, bar, ui.link, ui.status, ui.marksNote, ui.keys, ui.host, problems);
 }
 
 let view;
+
+// Ctrl+Alt with an arrow moves through a table's cells in screen readers (NVDA, JAWS,
+// Orca): the editor leaves those keys alone (it would add a cursor above or below), and
+// their Cmd+Option twins on macOS too, for the same keys on every system.
+function freeForScreenReaders(binding) {
+    return !/^Mod-Alt-Arrow|^Ctrl-Alt-Arrow/.test(binding.key || '');
+}
 
 function buildEditor() {
     const run = () => {
@@ -506,14 +523,14 @@ function buildEditor() {
             extensions: [
                 lineNumbers(), highlightActiveLineGutter(), highlightActiveLine(), drawSelection(),
                 history(), isa4Language(), readOnly.of(EditorState.readOnly.of(false)),
+                naming.of(contentAttributes('Source')),
                 keymap.of([{ key: 'Mod-Enter', run, preventDefault: true }, ...completionKeymap,
-                    ...searchKeymap, ...historyKeymap, ...defaultKeymap, indentWithTab]),
+                    ...searchKeymap, ...historyKeymap, ...defaultKeymap.filter(freeForScreenReaders),
+                    indentWithTab]),
                 linter(check, { delay: CHECK_DELAY }), lintGutter(), layerHover,
                 autocompletion({ override: [complete] }), markField,
                 EditorView.updateListener.of((update) => { if (update.docChanged) changed(); }),
                 EditorView.theme({}, { dark: true }),
-                // Named for a screen reader, and a stop of Tab that the checkers see as one.
-                EditorView.contentAttributes.of({ 'aria-label': 'Source', tabindex: '0' }),
             ],
         }),
     });
