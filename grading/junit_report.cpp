@@ -58,9 +58,13 @@ public:
             }
             const std::vector<std::string> lines = explanation(batch, p, r);
             const std::string element = r.verdict == Verdict::error ? "error" : "failure";
-            const std::string message = r.verdict == Verdict::fail && p.graded
-                                            ? printable(r.problems.front().message)
-                                            : lines.front();
+            // The first problem, where the feedback level leaves one; else the verdict.
+            std::string message = verdict_name(r.verdict);
+            if (r.verdict == Verdict::fail && p.graded) {
+                if (!r.problems.empty()) message = printable(r.problems.front().message);
+            } else if (!lines.empty()) {
+                message = lines.front();
+            }
             failed += r.verdict == Verdict::error ? 0 : 1;
             cases += ">\n      <" + element + " message=\"" + xml_escaped(message) + "\" type=\"" +
                      verdict_name(r.verdict) + "\">" + xml_escaped(joined(lines)) + "</" + element +
