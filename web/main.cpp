@@ -200,16 +200,24 @@ int main(int, char**) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    // Dear ImGui draws with neither a depth nor a stencil buffer.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     // The page sizes the canvas; SDL follows it and applies the device pixel ratio.
     const auto window_flags = static_cast<SDL_WindowFlags>(
         SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     web.window = SDL_CreateWindow("Kelvane", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 1280,
                                   720, window_flags);
     if (web.window == nullptr) return start_up_failed(SDL_GetError());
+    // The panels draw with what WebGL 2 has of itself. emscripten would otherwise switch
+    // on every extension the browser offers as the context is made, one round trip to the
+    // GPU each: some 100 ms before the first frame with a software renderer.
+    EM_ASM({ EGL.contextAttributes.enableExtensionsByDefault = false; });
     SDL_GLContext gl_context = SDL_GL_CreateContext(web.window);
-    if (gl_context == nullptr) return start_up_failed("this browser offers no WebGL 2");
+    if (gl_context == nullptr)
+        return start_up_failed(
+            "this browser offers no WebGL 2, or has turned it off. Try another browser, or "
+            "turn on hardware acceleration in its settings");
     SDL_GL_MakeCurrent(web.window, gl_context);
     SDL_GL_SetSwapInterval(1);
 

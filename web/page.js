@@ -1,7 +1,9 @@
 // The page around the canvas: the home folder kept in the browser's IndexedDB, the
-// examples beside it, the files list with "Open files…", Download and Delete, and the
-// messages. Loads kelvane.js (the workbench, built by emscripten) once it knows the
-// browser offers WebGL 2; otherwise it says so and loads nothing.
+// examples beside it, the files list with "Open files…", Download and Delete, the
+// messages, and the split between the canvas and the editor pane. Loads kelvane.js (the
+// workbench, built by emscripten) at once, and the editor pane's editor.js once the
+// workbench has drawn its first frame, so that the canvas comes first. Where the browser
+// offers no WebGL 2 the workbench says so (web/main.cpp) and the page shows it.
 //
 // The home folder (/home/kelvane) is the workbench's working directory: the panels'
 // file names and Dear ImGui's imgui.ini live there. It is read from IndexedDB before the
@@ -181,6 +183,14 @@ function keepExamplesOut(IDBFS) {
     };
 }
 
+// As soon as kelvane.js has run, while the WebAssembly compiles: the home folder's
+// database opened, so that reading it before main() waits the less. Its files cannot
+// go into the file system yet: file data needs the WebAssembly's memory.
+function openHomeEarly() {
+    if (typeof indexedDB === 'undefined' || indexedDB === null) return;
+    fs().filesystems.IDBFS.getDB(HOME, () => {});  // a failure shows when it is read
+}
+
 // Before main(): the home folder mounted, filled from IndexedDB and made the working
 // directory.
 function mountHome() {
@@ -222,6 +232,8 @@ function placeExamples() {
     }
     FS.chmod(folder, 0o555);
     listFiles();
+    // The editor pane may come later than this: it reads the flag, or hears the event.
+    window.kelvaneFilesReady = true;
     document.dispatchEvent(new Event('kelvane:files-ready'));
 }
 
@@ -340,40 +352,75 @@ document.getElementById('dismiss').addEventListener('click', () => {
 page.canvas.addEventListener('mousedown', () => page.canvas.focus());
 page.canvas.addEventListener('contextmenu', (event) => event.preventDefault());
 
+// --- The split between the canvas and the editor pane ---
+
+// Set before the workbench starts, so that its first frame has the canvas's final size.
+const REMEMBERED_WIDTH = 'kelvane.editor.width';
+const REMEMBERED_FOLDED = 'kelvane.editor.folded';
+
+function buildSplit() {
+    const splitter = document.getElementById('splitter');
+    const fold = document.getElementById('editor-fold');
+    const resized = () => window.dispatchEvent(new Event('resize'));
+    const width = Number(localStorage.getItem(REMEMBERED_WIDTH));
+    if (width > 0) document.documentElement.style.setProperty('--editor-width', width + 'px');
+    const setFolded = (folded) => {
+        document.body.dataset.editor = folded ? 'folded' : 'open';
+        fold.textContent = folded ? 'Show editor' : 'Hide editor';
+        fold.setAttribute('aria-expanded', String(!folded));
+        localStorage.setItem(REMEMBERED_FOLDED, folded ? '1' : '');
+        resized();
+    };
+    setFolded(localStorage.getItem(REMEMBERED_FOLDED) === '1');
+    fold.addEventListener('click', () => setFolded(document.body.dataset.editor !== 'folded'));
+    splitter.addEventListener('pointerdown', (event) => {
+        splitter.setPointerCapture(event.pointerId);
+        const move = (e) => {
+            const w = Math.round(Math.min(Math.max(window.innerWidth - e.clientX, 240), window.innerWidth - 240));
+            document.documentElement.style.setProperty('--editor-width', w + 'px');
+            localStorage.setItem(REMEMBERED_WIDTH, String(w));
+            resized();
+        };
+        const up = () => {
+            splitter.removeEventListener('pointermove', move);
+            splitter.removeEventListener('pointerup', up);
+        };
+        splitter.addEventListener('pointermove', move);
+        splitter.addEventListener('pointerup', up);
+    });
+}
+
+buildSplit();
+
 // --- Start ---
+
+function loadScript(src, failed) {
+    const script = document.createElement('script');
+    script.src = src;
+    script.onerror = failed;
+    document.body.append(script);
+}
 
 var Module = {
     canvas: page.canvas,
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),
+    preInit: [openHomeEarly],
     preRun: [mountHome],
-    onRuntimeInitialized: placeExamples,
     firstFrameDrawn: () => {
         performance.mark('first-frame');  // scripts/bench-web measures up to here
+        // Nothing before the first frame reads the examples or the files list.
+        placeExamples();
         page.status.textContent = '';
         document.body.dataset.state = 'running';
         // With the accessible view shown, the focus stays at the top of the page.
         if (document.getElementById('a11y-view').hidden) page.canvas.focus();
+        // The workbench runs on without it.
+        loadScript('editor.js', () => showMessages('The editor pane did not load (editor.js).'));
     },
     startUpFailed: (reason) => fail('Kelvane cannot start: ' + reason + '.'),
     onAbort: (what) => fail('Kelvane stopped: ' + what),
 };
 
-function offersWebGL2() {
-    const context = document.createElement('canvas').getContext('webgl2');
-    if (!context) return false;
-    const lose = context.getExtension('WEBGL_lose_context');
-    if (lose) lose.loseContext();
-    return true;
-}
-
-if (offersWebGL2()) {
-    page.status.textContent = 'Loading Kelvane…';
-    const script = document.createElement('script');
-    script.src = 'kelvane.js';
-    script.onerror = () => fail('Kelvane cannot start: kelvane.js did not load.');
-    document.body.append(script);
-} else {
-    fail('Kelvane needs WebGL 2, which this browser does not offer or has turned off. ' +
-        'Try another browser, or turn on hardware acceleration in its settings.');
-}
+page.status.textContent = 'Loading Kelvane…';
+loadScript('kelvane.js', () => fail('Kelvane cannot start: kelvane.js did not load.'));

@@ -4,8 +4,9 @@
 //
 // It talks to the rest of the page through little: the `Module` that page.js sets up
 // (its file system and the functions web/main.cpp exports), the events page.js sends
-// ("kelvane:files-ready" once the home folder is in place, "kelvane:edit" from the Files
-// list's "Edit"), and the language service of ./isa4.js.
+// ("kelvane:files-ready", and the flag kelvaneFilesReady, once the home folder is in
+// place; "kelvane:edit" from the Files list's "Edit"), and the language service of
+// ./isa4.js. The split and the fold beside it are page.js's.
 import { EditorState, Compartment, StateEffect, StateField } from '@codemirror/state';
 import { EditorView, keymap, lineNumbers, highlightActiveLine, highlightActiveLineGutter,
     hoverTooltip, Decoration, drawSelection } from '@codemirror/view';
@@ -23,8 +24,6 @@ const EXAMPLES = 'examples/';
 const CHECK_DELAY = 150;          // ms of quiet before the text is checked
 const SAVE_DELAY = 400;           // ms of quiet before the text is saved
 const REMEMBERED_FILE = 'kelvane.editor.file';
-const REMEMBERED_WIDTH = 'kelvane.editor.width';
-const REMEMBERED_FOLDED = 'kelvane.editor.folded';
 
 let service = layerService;       // what answers for the language: see ./isa4.js
 let ready = false;                // the workbench's runtime and home folder are there
@@ -553,39 +552,6 @@ function buildEditor() {
     };
 }
 
-// The movable split, the fold, and the canvas told when its size changes.
-function buildSplit() {
-    const splitter = document.getElementById('splitter');
-    const fold = document.getElementById('editor-fold');
-    const resized = () => window.dispatchEvent(new Event('resize'));
-    const width = Number(localStorage.getItem(REMEMBERED_WIDTH));
-    if (width > 0) document.documentElement.style.setProperty('--editor-width', width + 'px');
-    const setFolded = (folded) => {
-        document.body.dataset.editor = folded ? 'folded' : 'open';
-        fold.textContent = folded ? 'Show editor' : 'Hide editor';
-        fold.setAttribute('aria-expanded', String(!folded));
-        localStorage.setItem(REMEMBERED_FOLDED, folded ? '1' : '');
-        resized();
-    };
-    setFolded(localStorage.getItem(REMEMBERED_FOLDED) === '1');
-    fold.addEventListener('click', () => setFolded(document.body.dataset.editor !== 'folded'));
-    splitter.addEventListener('pointerdown', (event) => {
-        splitter.setPointerCapture(event.pointerId);
-        const move = (e) => {
-            const w = Math.round(Math.min(Math.max(window.innerWidth - e.clientX, 240), window.innerWidth - 240));
-            document.documentElement.style.setProperty('--editor-width', w + 'px');
-            localStorage.setItem(REMEMBERED_WIDTH, String(w));
-            resized();
-        };
-        const up = () => {
-            splitter.removeEventListener('pointermove', move);
-            splitter.removeEventListener('pointerup', up);
-        };
-        splitter.addEventListener('pointermove', move);
-        splitter.addEventListener('pointerup', up);
-    });
-}
-
 async function start() {
     ready = true;
     // The words to highlight, from the layer, before the first text is shown.
@@ -596,15 +562,18 @@ async function start() {
         if (remembered && exists(remembered)) openFile(remembered);
         else openFile(EXAMPLES + 'multiply.s');
     }
+    performance.mark('editor-ready');  // scripts/bench-web measures up to here
     requestAnimationFrame(followMachine);
 }
 
 buildPane();
 buildEditor();
-buildSplit();
 registerOffline();
 document.addEventListener('kelvane:edit', (event) => openFile(event.detail));
-document.addEventListener('kelvane:files-ready', start, { once: true });
+// page.js loads this pane once the workbench has drawn its first frame and the home
+// folder is in place; the event is for a page that would load it sooner.
+if (window.kelvaneFilesReady) start();
+else document.addEventListener('kelvane:files-ready', start, { once: true });
 // A link pasted into the address bar of the open page changes only the fragment.
 window.addEventListener('hashchange', () => { if (ready) openLink(); });
 window.addEventListener('pagehide', () => flushSave());
