@@ -29,5 +29,5 @@ scripts/web.sh
 /usr/bin/python3 tests/web/page_test.py build-web build-isa4/isa4 . build/artefacts
 /usr/bin/python3 tests/web/access_test.py build-web build-isa4/isa4 .
 /usr/bin/python3 tests/web/editor_test.py build-web build-isa4/isa4 .
-node --test tests/web/share_test.mjs tests/web/columns_test.mjs
+node --test tests/web/share_test.mjs tests/web/columns_test.mjs tests/web/typing_test.mjs
 /usr/bin/python3 tests/web/check_test.py build-web build-isa4/isa4 .

@@ -167,6 +167,36 @@ class EditorTest(page_test.PageTest):
         self.wait_for(lambda: page.js("return kelvaneEditor.name") == "mine.s")
         self.assertEqual(self.text(page), typed)
 
+    def test_a_fix_unmarks_with_its_key_and_a_half_typed_word_waits_for_the_pause(self):
+        page = self.browser()
+        self.assertEqual(page.open(), "running")
+        self.new_file(page, "typing")
+        self.type_lines(page, ["ADDI r1, r0, 1", "JUMP 4"])
+        self.wait_for(lambda: self.error_lines(page) == [[2], [2]], timeout=5, message="no mark on line 2")
+        # Every change of the problems list, with whether the check that made it was the
+        # one after a pause: a check at the key itself comes first.
+        page.js("""
+            window.seen = [];
+            new MutationObserver(() => window.seen.push([
+                Array.from(document.querySelectorAll('#editor-pane .editor-problems li.error'))
+                    .map((e) => Number(e.dataset.line)),
+                kelvaneEditor.lastCheck.settled])).observe(
+                document.querySelector('#editor-pane .editor-problems-box'),
+                {childList: true, subtree: true, characterData: true});""")
+
+        # ";" makes line 2 a comment: its mark goes with that key, before any pause.
+        ActionChains(page.driver).send_keys(Keys.UP).send_keys(Keys.HOME).send_keys(";").perform()
+        self.wait_for(lambda: page.js("return window.seen.length > 0"))
+        self.assertEqual(page.js("return window.seen[0]"), [[], False])
+
+        # A word being typed on a new line is not marked until the typing pauses.
+        page.js("window.seen = []")
+        ActionChains(page.driver).send_keys(Keys.END).send_keys(Keys.ENTER).send_keys("AD").perform()
+        self.wait_for(lambda: self.error_lines(page) == [[3], [3]], timeout=5, message="no mark on line 3")
+        seen = page.js("return window.seen")
+        self.assertEqual(seen[0], [[], False], seen)
+        self.assertEqual(seen[-1], [[3], True], seen)
+
     def test_marks_hover_and_completion_are_those_of_isa4_lsp(self):
         page = self.browser()
         self.assertEqual(page.open(), "running")

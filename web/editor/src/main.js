@@ -11,17 +11,19 @@ import { EditorState, Compartment, StateEffect, StateField } from '@codemirror/s
 import { EditorView, keymap, lineNumbers, highlightActiveLine, highlightActiveLineGutter,
     hoverTooltip, Decoration, drawSelection } from '@codemirror/view';
 import { defaultKeymap, history, historyKeymap, indentWithTab } from '@codemirror/commands';
-import { linter, lintGutter } from '@codemirror/lint';
+import { lintGutter, setDiagnostics, forEachDiagnostic } from '@codemirror/lint';
 import { autocompletion, completionKeymap } from '@codemirror/autocomplete';
 import { searchKeymap } from '@codemirror/search';
 import { isa4Language, layerService, learnVocabulary, completionOptions, markdownNodes } from './isa4.js';
 import { unitsOf, bytesOf } from './columns.js';
 import { packProgram, unpackProgram } from './share.js';
 import { registerOffline, gettingStarted } from './offline.js';
+import { shownWhileTyping } from './typing.js';
 
 const HOME = '/home/kelvane';
 const EXAMPLES = 'examples/';
-const CHECK_DELAY = 150;          // ms of quiet before the text is checked
+const CHECK_DELAY = 150;          // ms of quiet before a new mark shows where one types
+const QUICK_CHECK = 25;           // ms a check may take and still run at every key
 const SAVE_DELAY = 400;           // ms of quiet before the text is saved
 const REMEMBERED_FILE = 'kelvane.editor.file';
 
@@ -37,6 +39,8 @@ const doc = {
     readOnly: false,     // an example
     facts: { diagnostics: [], words: [], completions: [] },  // of the text as it is now
     checks: 0,           // texts checked so far (the tests and the benchmark read it)
+    lastCheck: null,     // { start, end, settled } of the last check (performance.now()
+                         // times; settled: the check after a pause, or of a new text)
     saveTimer: 0,
     dirty: false,        // changed since it was last saved
     loaded: null,        // { source: its lines, lines: address -> line } of the text last loaded
@@ -119,18 +123,70 @@ function markRange(state, line, column, end = column) {
 const lintSeverity = { error: 'error', warning: 'warning', information: 'info' };
 const shownSeverity = { error: 'error', warning: 'warning', information: 'note' };
 
-function check(view) {
-    if (!ready) return [];
+// When the text is checked: at once, in the task of the key that changed it, where a
+// check is quick (a program of some hundred lines), and again once the typing pauses.
+// Between the two, a new mark on a line typed on waits (./typing.js). Where a check is
+// slow (thousands of lines) only the pause checks; the marks shown meanwhile move with
+// the text and the list of problems is marked stale.
+const pacing = {
+    version: 0,          // changes made to the text
+    checked: -1,         // the version the last check saw
+    settled: false,      // the last check showed all it found: no mark waits
+    typed: [],           // positions typed at since the last pause, kept on the text
+    queued: false,       // a quick check will run when the current task ends
+    timer: 0,            // the check after the pause
+    cost: 0,             // ms the last check took
+};
+
+function textChanged(update) {
+    pacing.version += 1;
+    pacing.typed = pacing.typed.map((pos) => update.changes.mapPos(pos));
+    update.changes.iterChangedRanges((fromA, toA, fromB, toB) => pacing.typed.push(fromB, toB));
+    clearTimeout(pacing.timer);
+    pacing.timer = setTimeout(() => {
+        if (pacing.checked === pacing.version && pacing.settled) pacing.typed = [];
+        else check(true);
+    }, CHECK_DELAY);
+    if (pacing.cost <= QUICK_CHECK && !pacing.queued) {
+        pacing.queued = true;
+        queueMicrotask(() => {
+            pacing.queued = false;
+            if (pacing.checked !== pacing.version) check(false);
+        });
+    }
+}
+
+// The marks shown now, by line of the text as it is now.
+function marksShown(state) {
+    const shown = [];
+    forEachDiagnostic(state, (d, from) => shown.push({ line: state.doc.lineAt(from).number, message: d.message }));
+    return shown;
+}
+
+// `settled`: the typing has paused (or a new text came), so every mark shows.
+function check(settled) {
+    if (!ready) return;
     const start = performance.now();
-    const text = view.state.doc.toString();
-    const facts = service.facts(text);
+    const state = view.state;
+    const facts = service.facts(state.doc.toString());
     doc.facts = facts;
-    showDiagnostics(view.state, facts.diagnostics);
-    const marks = facts.diagnostics.map((d) => ({ ...markRange(view.state, d.line, d.column, d.end),
+    let diagnostics = facts.diagnostics;
+    if (settled) {
+        pacing.typed = [];
+    } else {
+        const typedLines = new Set(pacing.typed.map((pos) => state.doc.lineAt(pos).number));
+        diagnostics = shownWhileTyping(diagnostics, marksShown(state), typedLines);
+    }
+    const marks = diagnostics.map((d) => ({ ...markRange(state, d.line, d.column, d.end),
         severity: lintSeverity[d.severity] || 'error', message: d.message }));
+    view.dispatch(setDiagnostics(state, marks));
+    showDiagnostics(state, diagnostics);
+    pacing.checked = pacing.version;
+    pacing.settled = diagnostics.length === facts.diagnostics.length;
     doc.checks += 1;
-    doc.lastCheck = { start, end: performance.now() };
-    return marks;
+    const end = performance.now();
+    doc.lastCheck = { start, end, settled };
+    pacing.cost = end - start;
 }
 
 function showDiagnostics(state, diagnostics) {
@@ -250,6 +306,7 @@ function setText(text, name, readOnlyFile) {
     shownMarks = '';
     if (name !== null) localStorage.setItem(REMEMBERED_FILE, name);
     showName();
+    check(true);
 }
 
 function showName() {
@@ -526,9 +583,14 @@ function buildEditor() {
                 keymap.of([{ key: 'Mod-Enter', run, preventDefault: true }, ...completionKeymap,
                     ...searchKeymap, ...historyKeymap, ...defaultKeymap.filter(freeForScreenReaders),
                     indentWithTab]),
-                linter(check, { delay: CHECK_DELAY }), lintGutter(), layerHover,
+                lintGutter(), layerHover,
                 autocompletion({ override: [complete] }), markField,
-                EditorView.updateListener.of((update) => { if (update.docChanged) changed(); }),
+                EditorView.updateListener.of((update) => {
+                    if (update.docChanged) {
+                        textChanged(update);
+                        changed();
+                    }
+                }),
                 EditorView.theme({}, { dark: true }),
             ],
         }),
