@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The page against Dear ImGui's own emscripten example, in the same run of headless
 # Chromium (SwiftShader's software WebGL): bytes transferred, raw and gzip; time from
-# navigation to the first drawn frame; the median cost of a frame over an idle spell.
+# navigation to the first drawn frame; the median cost of a frame over an idle spell; and
+# for the page, the time to its editor ready and from a key press to fresh diagnostics.
 #
 #   scripts/bench-web.sh [SECONDS] [LOADS]     (10 s of frames; first frame over 5 loads)
 #
