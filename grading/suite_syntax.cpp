@@ -19,30 +19,7 @@ std::string_view rest_of_line(std::string_view line, LineScanner& scan) {
 
 std::optional<std::uint64_t> read_count(LineScanner& scan, std::uint64_t lo, std::uint64_t hi,
                                         std::vector<Diagnostic>& out) {
-    scan.skip_spaces();
-    const int column = scan.column();
-    if (!scan.at_number()) {
-        const std::string_view found = scan.token_for_message();
-        out.push_back(scan.error_at(column, found.empty()
-                                                ? "expected a number"
-                                                : "expected a number, found " + in_quotes(found)));
-        return std::nullopt;
-    }
-    std::string problem;
-    const auto n = scan.literal(problem);
-    if (!n) {
-        out.push_back(scan.error_at(column, problem));
-        return std::nullopt;
-    }
-    const auto v = static_cast<std::uint64_t>(n->value);
-    if (n->too_large || n->value < 0 || v < lo || v > hi) {
-        out.push_back(scan.error_at(
-            column, "value " + (n->too_large ? quote_for_message(n->typed) : std::to_string(v)) +
-                        " is out of range (" + std::to_string(lo) + ".." + std::to_string(hi) +
-                        ")"));
-        return std::nullopt;
-    }
-    return v;
+    return scan.number_in(lo, hi, "a number", out);
 }
 
 bool read_cell_span(LineScanner& scan, unsigned& first, unsigned& last,

@@ -30,28 +30,10 @@ std::optional<std::int64_t> read_value(LineScanner& scan, std::vector<Diagnostic
         out.push_back(scan.error_at(column, "expected a number, found " + in_quotes(word)));
         return std::nullopt;
     }
-    if (!scan.at_number()) {
-        const std::string_view found = scan.token_for_message();
-        out.push_back(scan.error_at(column, found.empty()
-                                                ? "expected a value"
-                                                : "expected a value, found " + in_quotes(found)));
-        return std::nullopt;
-    }
-    std::string problem;
-    const auto n = scan.literal(problem);
-    if (!n) {
-        out.push_back(scan.error_at(column, problem));
-        return std::nullopt;
-    }
-    if (n->too_large || n->value < lo || n->value > hi) {
-        const std::string shown =
-            n->too_large ? quote_for_message(n->typed) : std::to_string(n->value);
-        out.push_back(scan.error_at(column, "value " + shown + " is out of range (" +
-                                                std::to_string(lo) + ".." + std::to_string(hi) +
-                                                ")"));
-        return std::nullopt;
-    }
-    return n->value;
+    const auto v = scan.number_in(static_cast<std::uint64_t>(lo), static_cast<std::uint64_t>(hi),
+                                  "a value", out);
+    if (!v) return std::nullopt;
+    return static_cast<std::int64_t>(*v);
 }
 
 }  // namespace

@@ -171,6 +171,34 @@ std::optional<std::int64_t> LineScanner::number(std::string& error) {
     return n->value;
 }
 
+std::optional<std::uint64_t> LineScanner::number_in(std::uint64_t lo, std::uint64_t hi,
+                                                    std::string_view what,
+                                                    std::vector<Diagnostic>& out) {
+    skip_spaces();
+    const int at = column();
+    if (!at_number()) {
+        const std::string_view found = token_for_message();
+        std::string message = "expected " + std::string(what);
+        if (!found.empty()) message += ", found " + in_quotes(found);
+        out.push_back(error_at(at, std::move(message)));
+        return std::nullopt;
+    }
+    std::string problem;
+    const auto n = literal(problem);
+    if (!n) {
+        out.push_back(error_at(at, problem));
+        return std::nullopt;
+    }
+    const auto v = static_cast<std::uint64_t>(n->value);
+    if (n->too_large || n->value < 0 || v < lo || v > hi) {
+        out.push_back(error_at(
+            at, "value " + (n->too_large ? quote_for_message(n->typed) : std::to_string(v)) +
+                    " is out of range (" + std::to_string(lo) + ".." + std::to_string(hi) + ")"));
+        return std::nullopt;
+    }
+    return v;
+}
+
 std::optional<LineScanner::Literal> LineScanner::literal(std::string& error) {
     skip_spaces();
     const std::size_t typed = pos_;

@@ -64,6 +64,11 @@ public:
     // A number as above; on a fault, a number past 64 bits included, sets `error` and
     // returns nothing.
     std::optional<std::int64_t> number(std::string& error);
+    // A number in lo..hi where one must be (after spaces). Else nothing, and in `out` why:
+    // "expected WHAT" (with ", found 'x'" when a word stands there), the number's own
+    // fault, or "value N is out of range (lo..hi)".
+    std::optional<std::uint64_t> number_in(std::uint64_t lo, std::uint64_t hi,
+                                           std::string_view what, std::vector<Diagnostic>& out);
     // The text from `column` up to the scanner's position, for quoting what was typed.
     std::string_view text_since(int column) const {
         const auto from = static_cast<std::size_t>(column - 1);
